@@ -1,0 +1,93 @@
+#include "app/main_frame.h"
+
+#include <wx/app.h>
+#include <wx/msgdlg.h>
+#include <wx/utils.h>
+
+#include "app/tab_weather.h"
+#include "app/wx_util.h"
+#include "base/appenv.h"
+#include "base/files.h"
+
+namespace zel {
+
+void PostToUi(std::function<void()> fn) {
+  if (wxTheApp) wxTheApp->CallAfter(std::move(fn));
+}
+
+namespace {
+constexpr int kWidth = 579, kBanner = 60, kPages = 325;
+}
+
+Tfrm_main::Tfrm_main(const std::string& appPath)
+    : wxFrame(nullptr, wxID_ANY, W8(u8"Zelmora天气预报"), wxDefaultPosition, wxDefaultSize,
+              wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX) {
+  ctx_.shell = this;
+  SetFont(wxFont(9, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false, "Noto Sans CJK SC"));
+  SetClientSize(kWidth, kBanner + kPages);
+  banner_ = std::make_unique<WxBrowser>(this, wxPoint(0, 0), wxSize(kWidth, kBanner));
+  PageControl1 = new wxNotebook(this, wxID_ANY, wxPoint(0, kBanner), wxSize(kWidth, kPages));
+
+  TabSheet1 = CreateWeatherTab(PageControl1, ctx_);
+  TabWNL = CreateCalendarTab(PageControl1, ctx_);
+  TabSJ = CreateMobileTab(PageControl1, ctx_);
+  TabIP = CreateIpTab(PageControl1, ctx_);
+  // The ID-card tab exists but has no tab button: a hidden panel.
+  TabIDCard = CreateIdCardTab(this, ctx_);
+  TabIDCard->Hide();
+  TabMail = CreateMailTab(PageControl1, ctx_);
+  TabTelLucky = CreateTelLuckyTab(PageControl1, ctx_);
+  TabLRGX = CreateRelationTab(PageControl1, ctx_);
+  TabSet = CreateSettingsTab(PageControl1, ctx_);
+  TabAbout = CreateAboutTab(PageControl1, ctx_);
+  PageControl1->AddPage(TabSheet1, W8(u8"天气预报"));
+  PageControl1->AddPage(TabWNL, W8(u8"万年历"));
+  PageControl1->AddPage(TabSJ, W8(u8"手机查询"));
+  PageControl1->AddPage(TabIP, W8(u8"IP地址查询"));
+  PageControl1->AddPage(TabMail, W8(u8"邮编区号"));
+  PageControl1->AddPage(TabTelLucky, W8(u8"手机号吉祥算"));
+  PageControl1->AddPage(TabLRGX, W8(u8"两人关系"));
+  PageControl1->AddPage(TabSet, W8(u8"设置"));
+  PageControl1->AddPage(TabAbout, W8(u8"关于"));
+  PageControl1->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, [this](wxBookCtrlEvent& e) {
+    e.Skip();
+    if (auto* tab = dynamic_cast<TabPanel*>(PageControl1->GetPage(static_cast<size_t>(e.GetSelection()))))
+      tab->OnShown();
+  });
+
+  FormCreate(appPath);
+  SetMinClientSize(GetClientSize());
+  SetMaxClientSize(GetClientSize());
+  Centre();
+}
+
+Tfrm_main::~Tfrm_main() = default;
+
+void Tfrm_main::FormCreate(const std::string& appPath) {
+  SetAppPath(appPath);                          // 1
+  CreateDir(AppPath() + "Download");            // 2
+  SetTitle(W8(u8"Zelmora天气预报") + kVersion);  // 3
+  PageControl1->SetSelection(0);                // 4
+  LoadSysSettings();                            // 5
+  TabSheet1->LoadSettings();
+  TabWNL->Startup();                            // 6
+  TabSJ->Startup();                             // 7
+  TabIP->Startup();                             // 8
+  TabMail->Startup();                           // 9
+  TabAbout->Startup();                          // 10
+  banner_->Navigate(AppPath() + Startup().adPage);  // 11
+  TabIDCard->Startup();                         // 12
+  TabTelLucky->Startup();                       // 13
+  TabLRGX->Startup();                           // 14
+  TabSet->Startup();                            // 15, 16
+  StartUpdateThread();                          // 17
+  prefetchStarted_ = TabSheet1->StartPrefetch();  // 18
+}
+
+void Tfrm_main::ShowInfoBox(const std::string& text, const std::string& caption) {
+  wxMessageBox(W(text), W(caption), wxOK | wxICON_INFORMATION, this);
+}
+
+void Tfrm_main::OpenInBrowserWindow(const std::string& url) { wxLaunchDefaultBrowser(W(url), wxBROWSER_NEW_WINDOW); }
+
+}  // namespace zel

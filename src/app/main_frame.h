@@ -1,0 +1,44 @@
+// frm_main: the one window. Creating it runs the whole start-up sequence.
+#pragma once
+
+#include <wx/frame.h>
+#include <wx/notebook.h>
+
+#include <memory>
+
+#include "app/tabs.h"
+#include "app/wx_views.h"
+
+namespace zel {
+
+class WeatherTabPanel;
+
+class Tfrm_main : public wxFrame, public Shell {
+ public:
+  // appPath: the application folder (the executable's folder in the
+  // program; a prepared folder in tests).
+  explicit Tfrm_main(const std::string& appPath);
+  ~Tfrm_main() override;
+
+  void ShowInfoBox(const std::string& text, const std::string& caption) override;
+  void OpenInBrowserWindow(const std::string& url) override;
+
+  // Tests replace the shell so no dialog or outside browser opens.
+  void SetShell(Shell* shell) { ctx_.shell = shell; }
+
+  wxNotebook* PageControl1 = nullptr;
+  WeatherTabPanel* TabSheet1 = nullptr;
+  TabPanel *TabWNL = nullptr, *TabSJ = nullptr, *TabIP = nullptr, *TabIDCard = nullptr, *TabMail = nullptr,
+           *TabTelLucky = nullptr, *TabLRGX = nullptr, *TabSet = nullptr, *TabAbout = nullptr;
+  WxBrowser& WebBrowserAD() { return *banner_; }
+  int PrefetchThreadsStarted() const { return prefetchStarted_; }
+
+ private:
+  void FormCreate(const std::string& appPath);
+
+  TabContext ctx_;
+  std::unique_ptr<WxBrowser> banner_;
+  int prefetchStarted_ = 0;
+};
+
+}  // namespace zel

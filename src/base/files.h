@@ -1,0 +1,46 @@
+// File system services. Every whole-file write is atomic (temporary file,
+// then rename) and serialised per path across threads.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "base/text.h"
+
+namespace zel {
+
+bool FileExists(const std::string& path);
+bool DirExists(const std::string& path);
+// One level; true when the folder exists afterwards.
+bool CreateDir(const std::string& path);
+
+// Copies without replacing: false when the target exists or on any failure.
+bool CopyFile(const std::string& from, const std::string& to);
+// The file is gone afterwards; failure is ignored.
+void DeleteFile(const std::string& path);
+
+// Whole file into data; false when it cannot be read.
+bool ReadFile(const std::string& path, std::string& data);
+// Replaces the file with data atomically; takes the path's lock.
+bool WriteFileAtomic(const std::string& path, std::string_view data);
+
+// The same, for a caller that already holds PathLock(path).
+bool WriteFileAtomicLocked(const std::string& path, std::string_view data);
+
+// The lock every reader and writer of path takes. Lives until exit.
+std::mutex& PathLock(const std::string& path);
+
+// Names of the sub-folders of folder, without those beginning with '.',
+// sorted by name. Files are not listed.
+TextList ListSubDirs(const std::string& folder);
+
+// Text lists: a line ends at CR, LF or CR LF; out, every line (the last
+// included) ends in CR LF.
+TextList SplitLines(std::string_view data);
+std::string JoinLines(const TextList& lines);
+// Loads path as lines; the text ends at the first zero byte.
+bool LoadLines(const std::string& path, TextList& lines);
+bool SaveLines(const std::string& path, const TextList& lines);
+
+}  // namespace zel

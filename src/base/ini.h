@@ -1,0 +1,40 @@
+// The INI service. GBK text; section and key names match without regard to
+// ASCII letter case; every read consults the file on disk, every write goes
+// to disk at once (atomically, serialised per file so two threads writing
+// different keys both land). Comments and untouched lines keep their order.
+#pragma once
+
+#include <string>
+
+#include "base/text.h"
+
+namespace zel {
+
+class IniFile {
+ public:
+  explicit IniFile(std::string path) : path_(std::move(path)) {}
+  const std::string& FileName() const { return path_; }
+
+  // A key present with an empty value gives the empty text; values are read
+  // up to 2047 bytes; a missing file, section or key gives def.
+  std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+  // A value that is not a number gives def.
+  long long ReadInteger(const std::string& section, const std::string& key, long long def) const;
+  // Key names of the section in file order (at most 16 KB of names).
+  TextList ReadSection(const std::string& section) const;
+  bool SectionExists(const std::string& section) const;
+  TextList ReadSections() const;
+
+  // Line breaks in the value are written as blanks, so they cannot end the
+  // line early and forge other keys.
+  bool WriteString(const std::string& section, const std::string& key, const std::string& value) const;
+  bool EraseSection(const std::string& section) const;
+
+  static constexpr size_t kMaxValue = 2047;
+  static constexpr size_t kMaxNames = 16 * 1024;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace zel

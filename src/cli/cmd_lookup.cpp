@@ -1,0 +1,7 @@
+#include "cli/cli.h"
+
+namespace zel::cli {
+
+int CmdPostal(Io& io, const Args&) { return NotYet(io, "postal"); }
+
+}  // namespace zel::cli

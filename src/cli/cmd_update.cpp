@@ -1,0 +1,7 @@
+#include "cli/cli.h"
+
+namespace zel::cli {
+
+int CmdUpdate(Io& io, const Args&) { return NotYet(io, "update"); }
+
+}  // namespace zel::cli

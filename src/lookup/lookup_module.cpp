@@ -1,0 +1,1 @@
+// Module placeholder; keeps the library non-empty.

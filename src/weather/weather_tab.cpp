@@ -1,0 +1,188 @@
+#include "weather/weather_tab.h"
+
+#include "base/appenv.h"
+#include "base/gbk.h"
+#include "weather/memo.h"
+#include "weather/prefetch.h"
+#include "weather/status.h"
+
+namespace zel {
+
+WeatherTab::WeatherTab(WeatherViews views) : v_(views) {}
+
+void WeatherTab::SetInfo(const std::string& text) {
+  v_.lblInfo->SetText(text);
+  if (Repaint) Repaint();
+}
+
+void WeatherTab::LoadSettings() {
+  v_.lblInfo->SetText(G(u8"Korrin软件"));
+  const std::string& server = Startup().weatherServer;
+  int source;
+  if (server == OnlineCaption()) {
+    nOnline_ = true;
+    v_.btnWend->SetCaption(G(u8"风力预报"));
+    source = 1;
+  } else if (server == CNCaption()) {
+    nCN_ = true;
+    v_.btnWend->SetCaption(G(u8"天气趋势"));
+    source = 3;
+  } else {
+    nCC_ = true;
+    source = 2;
+  }
+  // The manager lives for the whole run; workers and handlers may use it
+  // until the process ends.
+  forecast_ = new TForeCast;
+  if (!forecast_->TemplatesLoaded && forecast_->TemplateName != "default") {
+    // An unreadable set falls back to the shipped one for this run.
+    if (forecast_->LoadTemplates("default")) {
+      forecast_->TemplateName = "default";
+      SetTemplateName("default");
+      forecast_->TemplatesLoaded = true;
+    }
+  }
+  forecast_->SetSource(source);
+  v_.btnWend->Enable(!nCC_);
+  if (v_.webBrowser1) v_.webBrowser1->Navigate(AppPath() + Startup().facePage);
+
+  v_.cboProvince->Clear();
+  for (const auto& p : forecast_->Provinces) v_.cboProvince->Add(p);
+  v_.lsbCity->Clear();
+  if (!forecast_->Provinces.empty()) {
+    v_.cboProvince->Select(0);
+    forecast_->LoadCities(v_.cboProvince->Item(0));
+    for (const auto& c : forecast_->Cities) v_.lsbCity->Add(c);
+  }
+  v_.lsbSC->Clear();
+  for (const auto& c : forecast_->FavCities) v_.lsbSC->Add(c);
+
+  if (!forecast_->TemplatesLoaded) {
+    queryEnabled_ = false;
+    if (v_.btnWeather) v_.btnWeather->Enable(false);
+    v_.btnWend->Enable(false);
+    v_.lblInfo->SetText(G(u8"模板文件无法读取，天气预报不可用，请检查Template文件夹！"));
+  }
+}
+
+void WeatherTab::cboProvinceChange() {
+  int sel = v_.cboProvince->Selected();
+  std::string province = sel >= 0 ? v_.cboProvince->Item(sel) : std::string();
+  forecast_->LoadCities(province);
+  v_.lsbCity->Clear();
+  for (const auto& c : forecast_->Cities) v_.lsbCity->Add(c);
+}
+
+namespace {
+std::string ComboText(ListView* combo) {
+  int sel = combo->Selected();
+  return sel >= 0 ? combo->Item(sel) : std::string();
+}
+}  // namespace
+
+void WeatherTab::lsbCityClick() {
+  fromFavorites_ = false;
+  int sel = v_.lsbCity->Selected();
+  if (sel >= 0) v_.lblInfo->SetText(ComboText(v_.cboProvince) + " " + v_.lsbCity->Item(sel));
+}
+
+void WeatherTab::lsbSCClick() {
+  fromFavorites_ = true;
+  int sel = v_.lsbSC->Selected();
+  if (sel >= 0) v_.lblInfo->SetText(forecast_->FavoriteProvince(sel) + " " + v_.lsbSC->Item(sel));
+}
+
+bool WeatherTab::ChooseCity(std::string& province, std::string& city) {
+  int fav = v_.lsbSC->Selected(), row = v_.lsbCity->Selected();
+  if (fav < 0 && row < 0) return false;
+  // The list named by the flag may have lost its selection (province
+  // changed, favourite deleted); then the other list's selection is used.
+  bool useFav = fromFavorites_ ? fav >= 0 : row < 0;
+  if (useFav) {
+    province = forecast_->FavoriteProvince(fav);
+    city = v_.lsbSC->Item(fav);
+  } else {
+    province = ComboText(v_.cboProvince);
+    city = v_.lsbCity->Item(row);
+  }
+  return true;
+}
+
+void WeatherTab::btnWeatherClick() {
+  std::string province, city;
+  if (!queryEnabled_ || !ChooseCity(province, city)) return;
+  SetInfo(G(u8"正在读取数据（") + city + G(u8"）..."));
+  if (auto page = PageMemo::Instance().FindForecast(province + "-" + city)) {
+    v_.webBrowser1->ShowHtml(*page);
+    SetInfo(G(u8"完成，已显示！"));
+    return;
+  }
+  forecast_->Province = province;
+  forecast_->City = city;
+  SetInfo(forecast_->ShowForecast(*v_.webBrowser1) ? StatusText : ErrorText);
+}
+
+void WeatherTab::btnWendClick() {
+  std::string province, city;
+  if (!queryEnabled_ || !ChooseCity(province, city)) return;
+  SetInfo(G(u8"正在读取数据（") + city + G(u8"）..."));
+  if (auto page = PageMemo::Instance().FindTrend(province + "-" + city)) {
+    v_.webBrowser1->ShowHtml(*page);
+    SetInfo(G(u8"完成，已显示！"));
+    return;
+  }
+  forecast_->Province = province;
+  forecast_->City = city;
+  SetInfo(forecast_->ShowWind(*v_.webBrowser1) ? StatusText : ErrorText);
+}
+
+void WeatherTab::SwitchSource(int n, bool& item) {
+  if (item) return;
+  nCC_ = nOnline_ = nCN_ = false;
+  item = true;
+  forecast_->SetSource(n);
+  v_.btnWend->Enable(n != 2 && queryEnabled_);
+  v_.btnWend->SetCaption(n == 3 ? G(u8"天气趋势") : G(u8"风力预报"));
+  btnWeatherClick();
+}
+
+void WeatherTab::nCCClick() { SwitchSource(2, nCC_); }
+void WeatherTab::nOnlineClick() { SwitchSource(1, nOnline_); }
+void WeatherTab::nCNClick() { SwitchSource(3, nCN_); }
+
+void WeatherTab::btnAddFavoriteClick() {
+  int sel = v_.lsbCity->Selected();
+  if (sel < 0) return;
+  std::string city = v_.lsbCity->Item(sel), province = ComboText(v_.cboProvince);
+  for (int i = 0; i < v_.lsbSC->Count(); ++i)
+    if (v_.lsbSC->Item(i) == city && forecast_->FavoriteProvince(i) == province) return;
+  v_.lsbSC->Add(city);
+  forecast_->AddFavorite(province, city);
+  SaveFavorites();
+}
+
+void WeatherTab::btnDelFavoriteClick() {
+  int i = v_.lsbSC->Selected();
+  if (i < 0) return;
+  forecast_->DeleteFavorite(i);
+  v_.lsbSC->Delete(i);
+  SaveFavorites();
+}
+
+void WeatherTab::SaveFavorites() {
+  TextList provinces, cities;
+  for (int i = 0; i < v_.lsbSC->Count(); ++i) {
+    provinces.push_back(forecast_->FavoriteProvince(i));
+    cities.push_back(v_.lsbSC->Item(i));
+  }
+  SaveFavoritesFile(provinces, cities);
+}
+
+int WeatherTab::StartPrefetch() {
+  if (!queryEnabled_) return 0;
+  int n = v_.lsbSC->Count();
+  for (int i = 0; i < n; ++i) StartWeatherThr(forecast_->FavoriteProvince(i), v_.lsbSC->Item(i), std::to_string(i + 1));
+  return n;
+}
+
+}  // namespace zel
