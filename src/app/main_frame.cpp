@@ -70,6 +70,7 @@ void Tfrm_main::FormCreate(const std::string& appPath) {
   PageControl1->SetSelection(0);                // 4
   LoadSysSettings();                            // 5
   TabSheet1->LoadSettings();
+  ctx_.forecast = TabSheet1->Logic().Manager();
   TabWNL->Startup();                            // 6
   TabSJ->Startup();                             // 7
   TabIP->Startup();                             // 8

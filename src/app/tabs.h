@@ -21,8 +21,14 @@ class TabPanel : public wxPanel {
 class WeatherTabPanel;
 
 // Everything a tab may need from the window.
+class TForeCast;
+
+// Everything a tab may need from the window. Tabs keep a reference to it
+// and read the members when they need them (tests swap the shell).
 struct TabContext {
   Shell* shell = nullptr;
+  // The window's forecast manager (null until start-up step 5 made it).
+  TForeCast* forecast = nullptr;
 };
 
 WeatherTabPanel* CreateWeatherTab(wxWindow* book, TabContext& ctx);

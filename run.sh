@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, assembles the application folder,
+# starts the companion server and opens the window.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+if [ "$(id -u)" -eq 0 ]; then ./scripts/setup.sh; fi
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)"
+
+APP=build/app
+server_pid=""
+if [ -x "$APP/zelmora-server" ]; then
+  "$APP/zelmora-server" --data "$APP/serverdata" >"$APP/server.log" 2>&1 &
+  server_pid=$!
+  trap '[ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true' EXIT
+fi
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run.sh: no display; starting the window under Xvfb" >&2
+  xvfb-run -a "$APP/zelmora"
+else
+  "$APP/zelmora"
+fi

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test headless:
+#   1. the normal build, all tests (window tests under Xvfb);
+#   2. the toolkit-free tests under AddressSanitizer + UBSan;
+#   3. the concurrency tests under ThreadSanitizer.
+# Any failure or sanitizer report fails the run.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+if [ "$(id -u)" -eq 0 ]; then ./scripts/setup.sh; fi
+JOBS=$(nproc)
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+step() { printf '\n==== %s\n' "$*"; }
+
+step "build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$JOBS"
+
+step "tests"
+xvfb-run -a -s "-screen 0 1024x768x24" \
+  ctest --test-dir build --output-on-failure -j"$JOBS" --timeout 300
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer (toolkit-free tests)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEL_CORE_ONLY=ON -DZEL_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$JOBS"
+ctest --test-dir build-asan --output-on-failure -j"$JOBS" --timeout 600 -LE "slow"
+
+step "ThreadSanitizer (concurrency tests)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_CORE_ONLY=ON -DZEL_TSAN=ON >/dev/null
+cmake --build build-tsan -j"$JOBS"
+ctest --test-dir build-tsan --output-on-failure -j"$JOBS" --timeout 600 -L concurrency
+
+step "all tests passed"
