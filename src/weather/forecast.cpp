@@ -57,6 +57,17 @@ bool TForeCast::LoadTemplates(const std::string& name) {
   return true;
 }
 
+bool TForeCast::SetTemplate(const std::string& name) {
+  if (name == TemplateName) return true;
+  // Load first: an unreadable set leaves the active one fully in place.
+  if (!LoadTemplates(name)) return false;
+  TemplateName = name;
+  SetTemplateName(name);
+  IniFile(SysIniPath()).WriteString("main", "Template", name);
+  PageMemo::Instance().Clear();
+  return true;
+}
+
 void TForeCast::LoadCities(const std::string& province) { Cities = Catalogue.ReadSection(province); }
 
 void TForeCast::AddFavorite(const std::string& province, const std::string& city) {

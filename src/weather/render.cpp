@@ -9,9 +9,4 @@ std::string TForeCast::RenderTrendCN(const std::string&) const { return {}; }
 std::string TForeCast::RenderForecastOnline(const std::string&) const { return {}; }
 std::string TForeCast::RenderWindOnline(const std::string&) const { return {}; }
 
-bool TForeCast::SetTemplate(const std::string& name) {
-  if (name == TemplateName) return true;
-  return false;
-}
-
 }  // namespace zel
