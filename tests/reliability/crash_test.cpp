@@ -1,0 +1,78 @@
+// Kills a process that is rewriting a file (SIGKILL at random moments) and
+// proves the file is always one whole version: never torn, never empty.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <random>
+#include <thread>
+
+#include "base/files.h"
+#include "base/ini.h"
+#include "reliability/versions.h"
+#include "support/testutil.h"
+#include "weather/forecast.h"
+
+using namespace zel;
+
+namespace {
+
+int Kills() {
+  const char* env = std::getenv("ZEL_CRASH_KILLS");
+  return env ? std::atoi(env) : 60;
+}
+
+// Starts the writer, waits until its first write is done, lets it run a
+// random while, kills it.
+void RunAndKill(const std::string& mode, const std::string& dir, std::mt19937& rng) {
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::dup2(out[1], 1);
+    ::close(out[0]);
+    ::execl(CRASH_WRITER, CRASH_WRITER, mode.c_str(), dir.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  char buf[8];
+  ASSERT_GT(::read(out[0], buf, sizeof buf), 0) << "writer did not start";
+  std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 20000)(rng)));
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(out[0]);
+}
+
+class CrashConsistency : public ::testing::TestWithParam<const char*> {};
+
+}  // namespace
+
+TEST_P(CrashConsistency, EveryKillLeavesOneWholeVersion) {
+  std::string mode = GetParam();
+  test::AppFolder app;
+  std::mt19937 rng(42);
+  std::string favA = JoinLines({"[Favorite]", G(u8"广东-深圳=")});
+  std::string favB = JoinLines({"[Favorite]", G(u8"广东-广州="), G(u8"北京-北京="), G(u8"上海-上海=")});
+  for (int k = 0; k < Kills(); ++k) {
+    RunAndKill(mode, app.path(), rng);
+    if (mode == "favorites") {
+      std::string data = app.Read("Favorite.ini");
+      ASSERT_TRUE(data == favA || data == favB) << "kill " << k << " left: " << data;
+    } else if (mode == "sysini") {
+      std::string data = app.Read("Sys.ini");
+      ASSERT_TRUE(data == "[main]\r\nDataVersion=1\r\n" || data == "[main]\r\nDataVersion=" + crash::SysValue(1) + "\r\n")
+          << "kill " << k << " left: " << data;
+    } else {
+      auto fields = LoadCacheFile(crash::CachePath(), 16);
+      ASSERT_TRUE(fields.has_value()) << "kill " << k << " left an unreadable cache file";
+      ASSERT_TRUE(*fields == crash::CacheFields(0) || *fields == crash::CacheFields(1)) << "kill " << k;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CrashConsistency, ::testing::Values("favorites", "sysini", "cache"));

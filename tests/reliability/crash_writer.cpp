@@ -1,0 +1,37 @@
+// Rewrites one kind of file forever, alternating between two versions, until
+// it is killed. The crash test kills it at random moments and then checks
+// that the file is always one whole version.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "base/appenv.h"
+#include "base/ini.h"
+#include "reliability/versions.h"
+#include "weather/cache.h"
+#include "weather/forecast.h"
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: crash_writer favorites|sysini|cache APPDIR\n");
+    return 2;
+  }
+  zel::SetAppPath(argv[2]);
+  std::string mode = argv[1];
+  for (unsigned long i = 0;; ++i) {
+    int v = static_cast<int>(i % 2);
+    if (mode == "favorites") {
+      zel::SaveFavoritesFile(zel::crash::FavProvinces(v), zel::crash::FavCities(v));
+    } else if (mode == "sysini") {
+      zel::IniFile(zel::SysIniPath()).WriteString("main", "DataVersion", zel::crash::SysValue(v));
+    } else if (mode == "cache") {
+      zel::SaveCacheFile(zel::crash::CachePath(), zel::crash::CacheFields(v));
+    } else {
+      return 2;
+    }
+    if (i == 0) {
+      std::puts("ready");
+      std::fflush(stdout);
+    }
+  }
+}
