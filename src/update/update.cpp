@@ -1,0 +1,153 @@
+#include "update/update.h"
+
+#include <thread>
+
+#include "base/appenv.h"
+#include "base/files.h"
+#include "base/ini.h"
+#include "update/safe_path.h"
+#include "update/version.h"
+
+namespace zel {
+
+UpdateSettings UpdateSettings::FromStartup() {
+  UpdateSettings s;
+  s.appPath = AppPath();
+  s.localVersion = Startup().dataVersion;
+  s.descriptionUrl = ServerBase("Update") + "/weather/UpDate.txt";
+  s.descriptionLimits = GetDownloadLimits();
+  s.descriptionLimits.maxBytes = kMaxDescriptionBytes;
+  s.fileLimits = GetDownloadLimits();
+  s.fileLimits.maxBytes = kMaxDataFileBytes;
+  return s;
+}
+
+namespace {
+
+struct Entry {
+  std::string file, to;     // as written in the description
+  std::string staged, dest;  // full paths
+};
+
+std::string Num(size_t i) { return std::to_string(i); }
+
+}  // namespace
+
+UpdateReport TWeb::Execute() {
+  UpdateReport r;
+  auto log = [&r](std::string line) { r.log.push_back(std::move(line)); };
+  const std::string desc = s_.appPath + "UpDate.ini";
+  r.localVersion = s_.localVersion;
+
+  if (!IsWebAddress(s_.descriptionUrl) || !DownloadFile(s_.descriptionUrl, desc, s_.descriptionLimits)) {
+    log("fetch " + s_.descriptionUrl + ": failed");
+    r.result = UpdateResult::NoDescription;
+    return r;
+  }
+  log("fetch " + s_.descriptionUrl + ": saved as UpDate.ini");
+
+  IniFile ini(desc);
+  r.remoteVersion = ini.ReadString("main", "DataVersion", "0");
+  bool newer = CompareVersion(s_.localVersion, r.remoteVersion) < 0;
+  log("data version: local " + s_.localVersion + ", remote " + r.remoteVersion +
+      (newer ? " (newer)" : " (not newer)"));
+  if (!newer) {
+    r.result = UpdateResult::Current;
+    return r;
+  }
+
+  // Everything the description names is checked before anything is fetched,
+  // so a refused description changes no file.
+  const std::string staging = s_.appPath + "Download/";
+  long long count = ini.ReadInteger("download", "Num", 0);
+  std::string url = ini.ReadString("download", "URL", "");
+  if (count < 0) count = 0;
+  if (count > kMaxUpdateFiles) {
+    log("refused: " + std::to_string(count) + " files announced");
+    r.result = UpdateResult::Refused;
+    return r;
+  }
+  if (count > 0 && !IsWebAddress(url)) {
+    log("refused: download address \"" + url + "\" is not http or https");
+    r.result = UpdateResult::Refused;
+    return r;
+  }
+  std::vector<Entry> entries;
+  for (size_t i = 1; i <= static_cast<size_t>(count); ++i) {
+    Entry e;
+    e.file = ini.ReadString("download", "File" + Num(i), "");
+    e.to = ini.ReadString("download", "To" + Num(i), "");
+    auto staged = PathInside(staging, e.file);
+    auto dest = PathInside(s_.appPath, e.to);
+    if (!staged || !dest) {
+      log("refused: file " + Num(i) + " (\"" + e.file + "\" to \"" + e.to + "\") leaves the application folder");
+      r.result = UpdateResult::Refused;
+      return r;
+    }
+    e.staged = *staged;
+    e.dest = *dest;
+    entries.push_back(std::move(e));
+  }
+
+  if (!DirExists(staging) && !CreateDir(s_.appPath + "Download")) {
+    r.errorText = "Cannot Create " + s_.appPath + "Download";
+    log(r.errorText);
+    r.result = UpdateResult::NoStaging;
+    return r;
+  }
+
+  bool ok = true;
+  for (const auto& e : entries) {
+    bool got = DownloadFile(url + e.file, e.staged, s_.fileLimits);
+    log("download " + url + e.file + ": " + (got ? "staged" : "failed"));
+    ok = ok && got;
+  }
+  if (!ok) {
+    r.result = UpdateResult::DownloadFailed;
+    return r;
+  }
+
+  for (const auto& e : entries) {
+    bool copied = CopyFile(e.staged, e.dest);
+    DeleteFile(e.staged);
+    log("copy " + e.file + " to " + e.to + ": " + (copied ? "done" : "failed (exists or cannot be written)"));
+    ok = ok && copied;
+  }
+  if (!ok) {
+    r.result = UpdateResult::CopyFailed;
+    return r;
+  }
+
+  IniFile sys(s_.appPath + "Sys.ini");
+  sys.WriteString("main", "DataVersion", r.remoteVersion);
+  log("Sys.ini: DataVersion=" + r.remoteVersion);
+  // The page names are opened later as AppPath + name: one that would lead
+  // out of the folder is not recorded.
+  for (const char* key : {"AD", "face"}) {
+    std::string page = ini.ReadString("main", key, "");
+    if (!page.empty() && !PathInside(s_.appPath, page)) {
+      log(std::string("Sys.ini: ") + key + " \"" + page + "\" leaves the application folder, not written");
+      continue;
+    }
+    sys.WriteString("main", key, page);
+    log(std::string("Sys.ini: ") + key + "=" + page);
+  }
+  r.result = UpdateResult::Updated;
+  return r;
+}
+
+void TWeb::Start(UpdateSettings settings, std::function<void(const UpdateReport&)> done) {
+  std::thread([s = std::move(settings), done = std::move(done)]() mutable {
+    // Failures of the update are silent; a fault in it must not end the
+    // program either.
+    UpdateReport r;
+    try {
+      r = TWeb(std::move(s)).Execute();
+    } catch (...) {
+      r.result = UpdateResult::NoDescription;
+    }
+    if (done) done(r);
+  }).detach();
+}
+
+}  // namespace zel
