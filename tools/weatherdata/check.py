@@ -1,0 +1,211 @@
+#!/usr/bin/env python3
+"""Checks the shipped weather data: the catalogue, every template set, the icons.
+
+Usage: check.py [DATA_DIR]   (default: <repo>/data). Exit 0 when all is well,
+1 with one line per fault otherwise.
+"""
+import os
+import re
+import struct
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+
+
+def numbered(prefix, count):
+    return [f"[{prefix}{k}]" for k in range(1, count + 1)]
+
+
+# The placeholders each renderer fills, by template file.
+PLACEHOLDERS = {
+    "ForeCastOnline.htm": ["[path]", "[city]"] + sum((numbered(p, 3) for p in
+                                                    ("date", "low", "high", "am", "pm", "night")), []),
+    "WendOnline.htm": ["[path]", "[city]"] + sum((numbered(p, 3) for p in ("date", "am", "pm", "night")), []),
+    "ForeCastCC.htm": ["[path]", "[city]"] + sum((numbered(p, 3) for p in
+                                                ("date", "low", "high", "ws", "wd", "wf")), []),
+    "ForeCastCN.htm": ["[path]", "[city]"] + [f"[{p}]" for p in
+                                            ("date", "wsword", "wsgif", "low", "high", "wf", "rc", "rl", "dj", "bw", "hb")],
+    "WendCN.htm": ["[path]", "[city]"] + sum((numbered(p, 5) for p in
+                                            ("date", "wsword", "wsgif", "low", "high", "wf", "zs")), []),
+}
+AUTHOR_KEYS = ("author", "date", "email", "http")
+ICON_NAMES = ([f"{c:02d}.gif" for c in range(32)] + [f"d{c:02d}.gif" for c in range(32)]
+              + [f"n{c:02d}.gif" for c in range(32)] + [f"feng{f}.gif" for f in range(13)] + ["zhong.gif"])
+PICTURE_SIZES = {"zhong.gif": (40, 23), **{f"feng{f}.gif": (28, 35) for f in range(13)}}
+SCRIPT = re.compile(r"<script|\son[a-z]+\s*=|javascript:", re.I)
+
+
+class Faults(list):
+    def add(self, where, what):
+        self.append(f"{where}: {what}")
+
+
+def read_gbk(path, faults):
+    try:
+        with open(path, "rb") as f:
+            raw = f.read()
+    except OSError as e:
+        faults.add(path, f"cannot read ({e.strerror})")
+        return None, None
+    try:
+        return raw, raw.decode("gbk")
+    except UnicodeDecodeError as e:
+        faults.add(path, f"not GBK at byte {e.start}")
+        return raw, None
+
+
+def parse_ini(text):
+    """[(section, [(key, value), ...])] in file order; keys as written."""
+    sections = []
+    for line in text.splitlines():
+        line = line.strip()
+        if not line or line.startswith(";"):
+            continue
+        if line.startswith("[") and line.endswith("]"):
+            sections.append((line[1:-1], []))
+        elif "=" in line and sections:
+            k, v = line.split("=", 1)
+            sections[-1][1].append((k.strip(), v.strip()))
+    return sections
+
+
+def check_catalogue(data, faults, min_cities=300, provinces_expected=34):
+    path = os.path.join(data, "Weather.ini")
+    raw, text = read_gbk(path, faults)
+    if text is None:
+        return
+    if b"\n" in raw.replace(b"\r\n", b""):
+        faults.add(path, "line ends must be CR LF")
+    sections = parse_ini(text)
+    names = [s for s, _ in sections]
+    by_name = {}
+    for name, keys in sections:
+        if name.lower() in by_name:
+            faults.add(path, f"section [{name}] appears twice")
+        by_name[name.lower()] = keys
+    provinces = [k for k, _ in by_name.get("province", [])]
+    if not provinces:
+        faults.add(path, "no [Province] section or it lists nothing")
+    if len(provinces) != provinces_expected:
+        faults.add(path, f"{len(provinces)} provinces, expected {provinces_expected}")
+    if len({p.lower() for p in provinces}) != len(provinces):
+        faults.add(path, "a province is listed twice")
+    cities = 0
+    for p in provinces:
+        keys = by_name.get(p.lower())
+        if keys is None:
+            faults.add(path, f"province {p} has no section")
+            continue
+        if not keys:
+            faults.add(path, f"section [{p}] lists no city")
+        seen = set()
+        for city, code in keys:
+            cities += 1
+            if city in seen:
+                faults.add(path, f"{p}/{city} listed twice")
+            seen.add(city)
+            if not re.fullmatch(r"\d{5}", code):
+                faults.add(path, f"{p}/{city} has station code {code!r}, not 5 digits")
+    listed = {p.lower() for p in provinces} | {"province"}
+    for name in names:
+        if name.lower() not in listed:
+            faults.add(path, f"section [{name}] is not listed under [Province]")
+    if cities < min_cities:
+        faults.add(path, f"{cities} cities, expected at least {min_cities}")
+    return cities
+
+
+def gif_size(path):
+    with open(path, "rb") as f:
+        head = f.read(10)
+    if len(head) < 10 or head[:6] not in (b"GIF87a", b"GIF89a"):
+        return None
+    return struct.unpack("<HH", head[6:10])
+
+
+def check_page(path, text, faults, folder):
+    if 'charset=gb2312' not in text.lower():
+        faults.add(path, "no charset=gb2312 declaration")
+    if SCRIPT.search(text):
+        faults.add(path, "has script (the forecast browser runs none)")
+    for ref in re.findall(r"\[path\]([^\"')\s>]+)", text):
+        if not os.path.isfile(os.path.join(folder, ref)):
+            faults.add(path, f"refers to [path]{ref}, which the set lacks")
+
+
+def check_template_sets(data, faults, required=("default",), min_sets=2):
+    root = os.path.join(data, "Template")
+    try:
+        sets = sorted(d for d in os.listdir(root) if os.path.isdir(os.path.join(root, d)) and not d.startswith("."))
+    except OSError:
+        faults.add(root, "no template folder")
+        return []
+    for name in required:
+        if name not in sets:
+            faults.add(root, f"set {name!r} is missing")
+    if len(sets) < min_sets:
+        faults.add(root, f"{len(sets)} template sets, expected at least {min_sets}")
+    for name in sets:
+        folder = os.path.join(root, name)
+        for file, placeholders in PLACEHOLDERS.items():
+            path = os.path.join(folder, file)
+            _, text = read_gbk(path, faults)
+            if text is None:
+                continue
+            missing = [p for p in placeholders if p not in text]
+            if missing:
+                faults.add(path, "lacks " + " ".join(missing))
+            check_page(path, text, faults, folder)
+        path = os.path.join(folder, "author.ini")
+        _, text = read_gbk(path, faults)
+        if text is not None:
+            main = dict(next((keys for s, keys in parse_ini(text) if s.lower() == "main"), []))
+            for key in AUTHOR_KEYS:
+                if not main.get(key):
+                    faults.add(path, f"[main] {key} is missing or empty")
+    return sets
+
+
+def check_images(data, faults):
+    folder = os.path.join(data, "images")
+    for name in ICON_NAMES:
+        path = os.path.join(folder, name)
+        if not os.path.isfile(path):
+            faults.add(path, "missing")
+            continue
+        size = gif_size(path)
+        if size is None:
+            faults.add(path, "not a GIF")
+        elif name in PICTURE_SIZES and size != PICTURE_SIZES[name]:
+            faults.add(path, f"is {size[0]}x{size[1]}, expected {PICTURE_SIZES[name][0]}x{PICTURE_SIZES[name][1]}")
+
+
+def check_start_pages(data, faults):
+    for name in ("Hello.htm", "AD.htm"):
+        path = os.path.join(data, name)
+        _, text = read_gbk(path, faults)
+        if text is None:
+            continue
+        check_page(path, text, faults, data)
+        for ref in re.findall(r'src="([^":]+)"', text):
+            if not os.path.isfile(os.path.join(data, ref)):
+                faults.add(path, f"refers to {ref}, which is not shipped")
+
+
+def main():
+    data = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "data")
+    faults = Faults()
+    cities = check_catalogue(data, faults)
+    sets = check_template_sets(data, faults)
+    check_images(data, faults)
+    check_start_pages(data, faults)
+    for f in faults:
+        print(f)
+    print(f"catalogue: {cities} cities; template sets: {', '.join(sets)}; icons: {len(ICON_NAMES)}")
+    print(f"{'FAILED' if faults else 'OK'}: {len(faults)} faults")
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
