@@ -1,9 +1,44 @@
+#include <ostream>
+#include <string>
+
 #include "cli/cli.h"
+#include "fortune/relation.h"
+#include "fortune/strokes.h"
+#include "fortune/tellucky.h"
 
 namespace zel::cli {
 
-int CmdStrokes(Io& io, const Args&) { return NotYet(io, "strokes"); }
-int CmdRelation(Io& io, const Args&) { return NotYet(io, "relation"); }
-int CmdLuck(Io& io, const Args&) { return NotYet(io, "luck"); }
+int CmdStrokes(Io& io, const Args& args) {
+  if (args.size() != 1) return UsageError(io, "usage: strokes TEXT");
+  std::string text;
+  if (!ArgToGbk(io, args[0], text)) return kUsage;
+  io.out << StrokeTotal(text) << "\n";
+  return kOk;
+}
+
+// Prints what the tab's result memo would show.
+int CmdRelation(Io& io, const Args& args) {
+  if (args.size() != 2) return UsageError(io, "usage: relation NAME1 NAME2");
+  std::string name1, name2;
+  if (!ArgToGbk(io, args[0], name1) || !ArgToGbk(io, args[1], name2)) return kUsage;
+  TLRGX calc;
+  std::string answer = RelationAnswer(calc, name1, name2);
+  PrintGbk(io.out, answer);
+  io.out << "\n";
+  if (answer == RelationNoNameText()) return kUsage;
+  if (answer == RelationErrorText()) return kNoResult;
+  return kOk;
+}
+
+int CmdLuck(Io& io, const Args& args) {
+  if (args.size() != 1) return UsageError(io, "usage: luck NUMBER");
+  std::string number;
+  if (!ArgToGbk(io, args[0], number)) return kUsage;
+  TTelLucky calc;
+  bool ok = false;
+  PrintGbk(io.out, LuckAnswer(calc, number, &ok));
+  io.out << "\n";
+  return ok ? kOk : kUsage;
+}
 
 }  // namespace zel::cli

@@ -1,1 +1,0 @@
-// Module placeholder; keeps the library non-empty.
