@@ -30,9 +30,8 @@ PLACEHOLDERS = {
                                             ("date", "wsword", "wsgif", "low", "high", "wf", "zs")), []),
 }
 AUTHOR_KEYS = ("author", "date", "email", "http")
-ICON_NAMES = ([f"{c:02d}.gif" for c in range(32)] + [f"d{c:02d}.gif" for c in range(32)]
-              + [f"n{c:02d}.gif" for c in range(32)] + [f"feng{f}.gif" for f in range(13)] + ["zhong.gif"])
-PICTURE_SIZES = {"zhong.gif": (40, 23), **{f"feng{f}.gif": (28, 35) for f in range(13)}}
+ICON_NAMES = [f"{c:02d}.gif" for c in range(32)] + [f"fl{f}.gif" for f in range(13)] + ["zhong.gif"]
+PICTURE_SIZES = {"zhong.gif": (40, 23), **{f"fl{f}.gif": (28, 35) for f in range(13)}}
 SCRIPT = re.compile(r"<script|\son[a-z]+\s*=|javascript:", re.I)
 
 

@@ -2,8 +2,7 @@
 """Draws the weather icons and template pictures as GIF files.
 
 Usage: gen_images.py [--sheet FILE.ppm]
-  writes data/images/00.gif .. 31.gif (the same as dNN.gif, and nNN.gif with a
-  moon for the night), feng0.gif .. feng12.gif, zhong.gif and the
+  writes data/images/00.gif .. 31.gif, fl0.gif .. fl12.gif, zhong.gif and the
   pictures of the template sets under data/Template/<set>/; --sheet also
   writes a contact sheet of every icon (for looking at them).
 """
@@ -27,7 +26,6 @@ CODES = [
 ]
 
 ICON_W, ICON_H = 40, 38
-NIGHT_CODES = (0, 1, 3, 13)  # the pictures with a sun get a moon at night
 
 
 # ---------------------------------------------------------------- canvas
@@ -158,25 +156,6 @@ def sun(c, cx, cy, r, rays=True):
     c.fill(circle(cx, cy, r), body)
 
 
-def moon(c, cx, cy, r):
-    # A crescent: the disc less a disc moved up and right.
-    ox, oy = cx + r * 0.55, cy - r * 0.45
-
-    def crescent(grow):
-        return ((lambda x, y: (x - cx) ** 2 + (y - cy) ** 2 <= (r + grow) ** 2
-                 and (x - ox) ** 2 + (y - oy) ** 2 > (r * 0.85 - grow) ** 2),
-                (cx - r - grow, cy - r - grow, cx + r + grow, cy + r + grow))
-    c.fill(crescent(1.0), (196, 150, 30))
-    c.fill(crescent(0.0), vgrad((255, 240, 150), (248, 204, 70), cy - r, cy + r))
-
-
-def orb(c, cx, cy, r, night):
-    if night:
-        moon(c, cx, cy, r + 1)
-    else:
-        sun(c, cx, cy, r)
-
-
 def cloud_shape(x, y, s, grow=0.0):
     return union(circle(x + 9 * s, y + 10 * s, 6 * s + grow),
                  circle(x + 17 * s, y + 7.5 * s, 7.5 * s + grow),
@@ -270,18 +249,18 @@ SNOW = {14: (2, False, LIGHT), 15: (3, False, LIGHT), 16: (4, False, GREY), 17: 
         26: (3, True, LIGHT), 27: (4, True, GREY), 28: (5, True, DARK)}
 
 
-def draw_icon(code, night=False):
+def draw_icon(code):
     c = Canvas(ICON_W, ICON_H)
     if code == 0:
-        orb(c, 20, 19, 8.5, night)
+        sun(c, 20, 19, 8.5)
     elif code == 1:
-        orb(c, 14, 13, 6.5, night)
+        sun(c, 14, 13, 6.5)
         cloud(c, 7, 15, 1.0)
     elif code == 2:
         cloud(c, 9, 5, 0.9, GREY)
         cloud(c, 3, 14, 1.05, GREY)
     elif code in (3, 13):
-        orb(c, 12, 10, 5.5, night)
+        sun(c, 12, 10, 5.5)
         cloud(c, 7, 6, 1.0)
         (drops if code == 3 else flakes)(c, 3)
     elif code in (4, 5):
@@ -477,15 +456,9 @@ def main():
     os.makedirs(IMAGES, exist_ok=True)
     tiles = []
     for code in range(len(CODES)):
-        day = draw_icon(code)
-        tiles.append((ICON_W, ICON_H, save(day, os.path.join(IMAGES, "%02d.gif" % code))))
-        save(day, os.path.join(IMAGES, "d%02d.gif" % code))
-        night = draw_icon(code, night=True) if code in NIGHT_CODES else day
-        px = save(night, os.path.join(IMAGES, "n%02d.gif" % code))
-        if code in NIGHT_CODES:
-            tiles.append((ICON_W, ICON_H, px))
+        tiles.append((ICON_W, ICON_H, save(draw_icon(code), os.path.join(IMAGES, "%02d.gif" % code))))
     for force in range(13):
-        tiles.append((28, 35, save(draw_force(force), os.path.join(IMAGES, "feng%d.gif" % force))))
+        tiles.append((28, 35, save(draw_force(force), os.path.join(IMAGES, "fl%d.gif" % force))))
     tiles.append((40, 23, save(draw_zhong(), os.path.join(IMAGES, "zhong.gif"))))
     for name, pictures in TEMPLATE_PICTURES.items():
         folder = os.path.join(TEMPLATES, name)
@@ -495,7 +468,7 @@ def main():
             tiles.append((c.w, c.h, save(c, os.path.join(folder, file))))
     if sheet:
         write_sheet(sheet, tiles)
-    print(f"{len(CODES)} weather icons (with day and night names), 13 wind-force columns, zhong.gif, "
+    print(f"{len(CODES)} weather icons, 13 wind-force columns, zhong.gif, "
           f"{sum(len(p) for p in TEMPLATE_PICTURES.values())} template pictures")
 
 

@@ -40,23 +40,23 @@ SAMPLES = {
     },
     "ForeCastCN.htm": {
         "date": "12月31日20时至1月1日20时", "wsword": "多云，阴",
-        "wsgif": img("d01", ' width="60" height="60" alt="多云"') + img("n02", ' width="60" height="60" alt="阴"'),
+        "wsgif": img("01", ' width="60" height="60" alt="多云"') + img("02", ' width="60" height="60" alt="阴"'),
         "low": "-3", "high": "5", "wf": "北风3-4级", "rc": "07时36", "rl": "16时59",
         "dj": "116.28", "bw": "39.93", "hb": "54.7米",
     },
     "WendCN.htm": {
         "date": ["1月5日", "1月6日", "12月10日", "10月7日", "2月28日"],
         "wsword": ["多云，阴", "晴", "小雨，中雨", "雷阵雨，大到暴雨", "小雪"],
-        "wsgif": [img("d01", ' width="20" height="20"') + img("n02", ' width="20" height="20"'),
-                  img("d00", ' width="20" height="20"') + img("n00", ' width="20" height="20"'),
-                  img("d07", ' width="20" height="20"') + img("n08", ' width="20" height="20"'),
-                  img("d04", ' width="20" height="20"') + img("n23", ' width="20" height="20"'),
-                  img("d14", ' width="20" height="20"') + img("n14", ' width="20" height="20"')],
+        "wsgif": [img("01", ' width="20" height="20"') + img("02", ' width="20" height="20"'),
+                  img("00", ' width="20" height="20"') + img("00", ' width="20" height="20"'),
+                  img("07", ' width="20" height="20"') + img("08", ' width="20" height="20"'),
+                  img("04", ' width="20" height="20"') + img("23", ' width="20" height="20"'),
+                  img("14", ' width="20" height="20"') + img("14", ' width="20" height="20"')],
         "high": ["5", "7", "12", "28", "-1"], "low": ["-3", "-2", "4", "21", "-8"],
         "wf": ["北风3-4级", "微风", "东风2级", "南风3-4级", "西北风5-6级"],
-        "zs": [f'<img border="0" src="{APP}images/feng{f}.gif" width="28" height="35">' for f in (3, 1)]
+        "zs": [f'<img border="0" src="{APP}images/fl{f}.gif" width="28" height="35">' for f in (3, 1)]
               + [f'<img border="0" src="{APP}images/zhong.gif" width="40" height="23">']
-              + [f'<img border="0" src="{APP}images/feng{f}.gif" width="28" height="35">' for f in (4, 6)],
+              + [f'<img border="0" src="{APP}images/fl{f}.gif" width="28" height="35">' for f in (4, 6)],
     },
 }
 
