@@ -89,6 +89,9 @@ def main():
             with open(path, "wb") as f:
                 f.write(html.encode("gbk"))
             jobs.append(path)
+    # The settings tab previews a set's ForeCastOnline.htm as stored.
+    jobs += [os.path.join(DATA, "Template", s, "ForeCastOnline.htm")
+             for s in sorted(os.listdir(os.path.join(DATA, "Template")))]
     jobs += [os.path.join(DATA, "Hello.htm"), os.path.join(DATA, "AD.htm")]
 
     win = Gtk.OffscreenWindow()
@@ -128,9 +131,12 @@ def main():
     def on_shot(v, result, data):
         path, size = data
         surface = v.get_snapshot_finish(result)
-        png = os.path.join(out, os.path.basename(path).replace(".htm", ".png"))
+        name = os.path.basename(path)
+        if not path.startswith(out):
+            name = os.path.basename(os.path.dirname(path)) + "_stored_" + name if "Template" in path else name
+        png = os.path.join(out, name.replace(".htm", ".png"))
         surface.write_to_png(png)
-        print(f"{os.path.basename(path)}\t{size}")
+        print(f"{os.path.basename(png)}\t{size}")
         next_job()
 
     view.connect("load-changed", on_load)
