@@ -1,0 +1,316 @@
+#include "server/companion.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+
+#include "base/appenv.h"
+#include "base/files.h"
+#include "base/gbk.h"
+#include "base/text.h"
+
+namespace zel::server {
+namespace {
+
+constexpr const char* kHtml = "text/html; charset=GBK";
+constexpr size_t kMaxBody = 16 * 1024;
+
+bool Digits(const std::string& s, size_t maxLen) {
+  if (s.empty() || s.size() > maxLen) return false;
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+int TodayNumber(const std::string& ymd) {
+  return std::atoi(ymd.substr(0, 4).c_str()) * 10000 + std::atoi(ymd.substr(5, 2).c_str()) * 100 +
+         std::atoi(ymd.substr(8, 2).c_str());
+}
+
+// Printable ASCII only, so a request cannot forge log lines; ID-card numbers
+// are personal and never written down.
+std::string LogSafe(const httplib::Request& req) {
+  std::string out = req.path;
+  if (!req.params.empty()) {
+    out += '?';
+    bool first = true;
+    for (const auto& [k, v] : req.params) {
+      if (!first) out += '&';
+      first = false;
+      out += k + "=" + (k == "id" ? std::string(v.empty() ? "" : "***") : v);
+    }
+  }
+  std::string safe;
+  for (unsigned char c : out.substr(0, 200)) {
+    if (c >= 0x20 && c < 0x7f) safe += char(c);
+    else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "%%%02X", c);
+      safe += buf;
+    }
+  }
+  return safe;
+}
+
+std::string Stamp() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+  return buf;
+}
+
+std::string Param(const httplib::Request& req, const char* name) {
+  return req.has_param(name) ? req.get_param_value(name) : std::string();
+}
+
+std::string IndexPage() {
+  return "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\"><title>zelmora-server</title>"
+         "</head><body><h3>" +
+         G(u8"Zelmora天气预报 配套服务器") + "</h3><ul>" + "<li><a href=\"/query/tel.asp\">" + G(u8"手机号码归属地查询") +
+         "</a></li><li><a href=\"/query/ip.asp\">" + G(u8"IP地址查询") + "</a></li><li><a href=\"/query/idcard.asp\">" +
+         G(u8"身份证号码验证查询") + "</a></li><li><a href=\"/weather/UpDate.txt\">" + G(u8"更新说明") +
+         "</a></li></ul></body></html>\n";
+}
+
+}  // namespace
+
+const char* Usage() {
+  return "usage: zelmora-server [--listen ADDR] [--port N] [--data DIR] [--publication DIR]\n"
+         "                      [--stations Weather.ini] [--images DIR] [--threads N]\n"
+         "Serves the lookup pages, the update publication and the weather pages\n"
+         "(default 127.0.0.1:8090, data in <executable folder>/serverdata).\n";
+}
+
+std::optional<std::string> ParseArgs(const std::vector<std::string>& args, ServerOptions& o, bool& help) {
+  help = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      help = true;
+      return std::nullopt;
+    }
+    if (i + 1 >= args.size()) return "missing value after " + a;
+    const std::string& v = args[++i];
+    if (a == "--listen") o.listen = v;
+    else if (a == "--data") o.dataDir = v;
+    else if (a == "--publication") o.publicationDir = v;
+    else if (a == "--stations") o.stationsFile = v;
+    else if (a == "--images") o.imagesDir = v;
+    else if (a == "--port" || a == "--threads") {
+      long long n;
+      long long max = a == "--port" ? 65535 : 256;
+      if (!ParseInt(v, n) || n < (a == "--port" ? 0 : 1) || n > max) return "bad number for " + a + ": " + v;
+      (a == "--port" ? o.port : o.threads) = int(n);
+    } else {
+      return "unknown option " + a;
+    }
+  }
+  if (o.dataDir.empty()) o.dataDir = ExecutableFolder() + "serverdata";
+  o.dataDir = IncludeBackslash(o.dataDir);
+  if (o.publicationDir.empty()) o.publicationDir = o.dataDir + "publication";
+  if (o.stationsFile.empty()) o.stationsFile = o.dataDir + "../Weather.ini";
+  if (o.imagesDir.empty()) o.imagesDir = o.dataDir + "../images";
+  o.publicationDir = IncludeBackslash(o.publicationDir);
+  o.imagesDir = IncludeBackslash(o.imagesDir);
+  return std::nullopt;
+}
+
+bool SafeFileName(const std::string& name) {
+  if (name.empty() || name.size() > 100 || name[0] == '.') return false;
+  for (char c : name)
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-')) return false;
+  return true;
+}
+
+std::string PublicBase(const httplib::Request& req, const ServerOptions& o) {
+  std::string host = req.get_header_value("Host");
+  bool plain = !host.empty() && host.size() < 100;
+  for (char c : host)
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == ':' || c == '-' || c == '[' || c == ']'))
+      plain = false;
+  if (plain) return "http://" + host;
+  std::string h = o.listen == "0.0.0.0" || o.listen == "::" ? "127.0.0.1" : o.listen;
+  if (h.find(':') != std::string::npos) h = "[" + h + "]";
+  return "http://" + h + ":" + std::to_string(o.port);
+}
+
+CompanionServer::CompanionServer(ServerOptions o, std::ostream& log) : o_(std::move(o)), log_(log) {}
+
+void CompanionServer::Log(const std::string& line) {
+  std::string out = Stamp() + " " + line + "\n";
+  std::lock_guard<std::mutex> lock(logLock_);
+  log_ << out << std::flush;
+}
+
+void CompanionServer::Load() {
+  const std::string& d = o_.dataDir;
+  auto report = [&](const char* what, bool ok, const std::string& detail) {
+    Log(std::string(what) + (ok ? ": " + detail : ": MISSING " + detail + " (run scripts/setup.sh, then build)"));
+  };
+  report("mobile segments", data_.mobile.Load(d + "mobile.tsv"),
+         data_.mobile.size() ? std::to_string(data_.mobile.size()) : d + "mobile.tsv");
+  report("IPv4 regions", data_.ip.Load(d + "ip2region.db"), d + "ip2region.db");
+  report("division codes", data_.divisions.Load(d + "divisions.tsv"),
+         data_.divisions.size() ? std::to_string(data_.divisions.size()) : d + "divisions.tsv");
+  stations_ = LoadStations(o_.stationsFile);
+  Log("weather stations: " + (stations_.empty() ? "no catalogue at " + o_.stationsFile + ", any station code answered"
+                                                : std::to_string(stations_.size()) + " from " + o_.stationsFile));
+  Log("forecast records: " + d + "forecasts/<station>.json, demo figures for the others");
+  Log(std::string("update publication: ") + o_.publicationDir +
+      (FileExists(o_.publicationDir + "UpDate.txt") ? "" : " (MISSING UpDate.txt)"));
+}
+
+bool CompanionServer::KnownStation(const std::string& code) const {
+  if (!Digits(code, 10)) return false;
+  return stations_.empty() || stations_.count(code) > 0;
+}
+
+std::optional<StationForecast> CompanionServer::Forecast(const std::string& station) {
+  if (!KnownStation(station)) return std::nullopt;
+  auto it = stations_.find(station);
+  std::string name = it == stations_.end() ? std::string() : it->second;
+  std::string day = today();
+  std::string json;
+  std::string path = o_.dataDir + "forecasts/" + station + ".json";
+  if (ReadFile(path, json)) {
+    std::string why;
+    if (auto f = ParseForecastJson(json, day, &why)) {
+      f->station = station;
+      f->name = name;
+      return f;
+    }
+    Log("forecast record " + path + " not used: " + why + "; demo figures instead");
+  }
+  return DemoForecast(station, name, day);
+}
+
+void CompanionServer::Mount(httplib::Server& s) {
+  int threads = o_.threads;
+  s.new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
+  s.set_payload_max_length(kMaxBody);
+  s.set_read_timeout(5, 0);
+  s.set_write_timeout(5, 0);
+  s.set_keep_alive_timeout(5);
+  s.set_keep_alive_max_count(1000);
+  s.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+    Log(req.remote_addr + " " + req.method + " " + LogSafe(req) + " " + std::to_string(res.status) + " " +
+        std::to_string(res.body.size()));
+  });
+  s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    if (!res.body.empty()) return;
+    const char* what = res.status == 404 ? "Not Found" : res.status == 413 ? "Payload Too Large" : "Error";
+    std::string text = std::to_string(res.status) + " " + what;
+    res.set_content("<html><body><h3>" + text + "</h3></body></html>\n", "text/html");
+  });
+  s.set_exception_handler([this](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
+    std::string what = "unknown";
+    try {
+      std::rethrow_exception(ep);
+    } catch (const std::exception& e) {
+      what = e.what();
+    } catch (...) {
+    }
+    Log("internal error on " + LogSafe(req) + ": " + what);
+    res.status = 500;
+    res.set_content("<html><body><h3>500 Internal Server Error</h3></body></html>\n", "text/html");
+  });
+  s.Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_content(IndexPage(), kHtml); });
+  MountLookups(s);
+  MountUpdate(s);
+  MountWeather(s);
+}
+
+void CompanionServer::MountLookups(httplib::Server& s) {
+  auto page = [this](const char* field, auto query, auto answer) {
+    return [this, field, query, answer](const httplib::Request& req, httplib::Response& res) {
+      res.set_content(req.has_param(field) ? answer(req.get_param_value(field)) : query(), kHtml);
+      res.set_header("Cache-Control", "no-store");
+    };
+  };
+  auto tel = page("tel", MobileQueryPage, [this](const std::string& v) { return MobileAnswerPage(v, data_); });
+  auto ip = page("ip", IpQueryPage, [this](const std::string& v) { return IpAnswerPage(v, data_); });
+  auto id = page("id", IdCardQueryPage,
+                 [this](const std::string& v) { return IdCardAnswerPage(v, data_, TodayNumber(today())); });
+  s.Get("/query/tel.asp", tel);
+  s.Post("/query/tel.asp", tel);
+  s.Get("/query/ip.asp", ip);
+  s.Post("/query/ip.asp", ip);
+  s.Get("/query/idcard.asp", id);
+  s.Post("/query/idcard.asp", id);
+}
+
+void CompanionServer::MountUpdate(httplib::Server& s) {
+  s.Get("/weather/UpDate.txt", [this](const httplib::Request& req, httplib::Response& res) {
+    std::string text;
+    if (!ReadFile(o_.publicationDir + "UpDate.txt", text)) {
+      res.status = 404;
+      return;
+    }
+    // The file names the address of its data files as @BASE@, so one
+    // publication works on whatever address and port the server has.
+    res.set_content(ReplaceText(text, "@BASE@", PublicBase(req, o_), true), "text/plain; charset=GBK");
+    res.set_header("Cache-Control", "no-store");
+  });
+  s.Get(R"(/weather/files/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
+    std::string name = req.matches[1], body;
+    if (!SafeFileName(name) || !ReadFile(o_.publicationDir + "files/" + name, body)) {
+      res.status = 404;
+      return;
+    }
+    res.set_content(body, name.ends_with(".htm") || name.ends_with(".html") ? "text/html; charset=GBK"
+                                                                             : "application/octet-stream");
+  });
+}
+
+void CompanionServer::MountWeather(httplib::Server& s) {
+  // Each page: the station's forecast into the page builder, 404 for a
+  // station the catalogue does not hold (the sources then report no data).
+  auto serve = [this](const std::string& code, httplib::Response& res, std::string (*build)(const StationForecast&)) {
+    auto f = Forecast(code);
+    if (!f) {
+      res.status = 404;
+      return;
+    }
+    res.set_content(build(*f), kHtml);
+    res.set_header("Cache-Control", "no-store");
+  };
+  s.Get("/nmc/citySearch.do", [this, serve](const httplib::Request& req, httplib::Response& res) {
+    serve(Param(req, "cityid"), res, CCPage);
+  });
+  s.Get("/forecast/24time.jsp", [serve](const httplib::Request& req, httplib::Response& res) {
+    serve(Param(req, "sta_id"), res, CNForecastPage);
+  });
+  s.Get("/forecast/qushi.jsp", [serve](const httplib::Request& req, httplib::Response& res) {
+    serve(Param(req, "sta_id"), res, CNTrendPage);
+  });
+  s.Get("/cgi-bin/region", [this](const httplib::Request& req, httplib::Response& res) {
+    std::string code = Param(req, "WMO"), prg = Param(req, "PRG");
+    if (!KnownStation(code) || (prg != "citybild" && prg != "citywind")) {
+      res.status = 404;
+      return;
+    }
+    res.set_content(OnlineFramePage((prg == "citybild" ? "/online/forecast/" : "/online/wind/") + code + ".htm"), kHtml);
+  });
+  s.Get(R"(/online/forecast/(\d{1,10})\.htm)", [serve](const httplib::Request& req, httplib::Response& res) {
+    serve(req.matches[1], res, OnlineForecastPage);
+  });
+  s.Get(R"(/online/wind/(\d{1,10})\.htm)", [serve](const httplib::Request& req, httplib::Response& res) {
+    serve(req.matches[1], res, OnlineWindPage);
+  });
+  auto icon = [this](const httplib::Request& req, httplib::Response& res) {
+    std::string name = req.matches[1], body;
+    if (!SafeFileName(name) || !ReadFile(o_.imagesDir + name, body)) {
+      res.status = 404;
+      return;
+    }
+    res.set_content(body, "image/gif");
+    res.set_header("Cache-Control", "max-age=86400");
+  };
+  s.Get(R"(/forecast/image/icons/([^/]+\.gif))", icon);
+  s.Get(R"(/online/img/([^/]+\.gif))", icon);
+  s.Get(R"(/nmc/images/([^/]+\.gif))", icon);
+}
+
+}  // namespace zel::server

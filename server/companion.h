@@ -1,0 +1,75 @@
+// zelmora-server: the lookup pages, the update publication and the weather
+// sites' pages on one port. Toolkit-free; tests mount it on a loopback port.
+#pragma once
+
+#include <httplib.h>
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "server/lookup_pages.h"
+#include "server/weather_pages.h"
+
+namespace zel::server {
+
+struct ServerOptions {
+  std::string listen = "127.0.0.1";
+  int port = 8090;
+  std::string dataDir;         // lookup data and forecasts/; default <exe>/serverdata
+  std::string publicationDir;  // default <data>/publication
+  std::string stationsFile;    // default <data>/../Weather.ini
+  std::string imagesDir;       // weather icons; default <data>/../images
+  int threads = 8;
+};
+
+// Command line into options; an error text for bad usage, nullopt when fine.
+// help is set for --help.
+std::optional<std::string> ParseArgs(const std::vector<std::string>& args, ServerOptions& o, bool& help);
+const char* Usage();
+
+class CompanionServer {
+ public:
+  explicit CompanionServer(ServerOptions o, std::ostream& log);
+
+  // Reads the data folder, the stations and the publication; logs what it
+  // found and what is missing (the server still answers without it).
+  void Load();
+  // Routes, limits, the thread pool and the request log on s.
+  void Mount(httplib::Server& s);
+
+  const LookupData& data() const { return data_; }
+  const ServerOptions& options() const { return o_; }
+  // Tests pin the date; the default is the local date.
+  std::function<std::string()> today = [] { return Today(); };
+
+  // The forecast of a station: its record from forecasts/<code>.json when
+  // that reads whole, otherwise demo figures. nullopt for an unknown station.
+  std::optional<StationForecast> Forecast(const std::string& station);
+
+  void Log(const std::string& line);
+
+ private:
+  void MountLookups(httplib::Server& s);
+  void MountUpdate(httplib::Server& s);
+  void MountWeather(httplib::Server& s);
+  bool KnownStation(const std::string& code) const;
+
+  ServerOptions o_;
+  std::ostream& log_;
+  std::mutex logLock_;
+  LookupData data_;
+  std::map<std::string, std::string> stations_;
+};
+
+// The base address the update description names for its files: the Host
+// the client used when it is a plain host[:port], else listen:port.
+std::string PublicBase(const httplib::Request& req, const ServerOptions& o);
+// A plain file name (letters, digits, '.', '_', '-'; no leading '.').
+bool SafeFileName(const std::string& name);
+
+}  // namespace zel::server

@@ -1,0 +1,52 @@
+// zelmora-server [--listen ADDR] [--port N] [--data DIR] ...
+#include <signal.h>
+
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+#include "server/companion.h"
+
+int main(int argc, char** argv) {
+  using namespace zel::server;
+  ServerOptions o;
+  bool help = false;
+  if (auto err = ParseArgs(std::vector<std::string>(argv + 1, argv + argc), o, help)) {
+    std::cerr << "zelmora-server: " << *err << "\n" << Usage();
+    return 2;
+  }
+  if (help) {
+    std::cout << Usage();
+    return 0;
+  }
+  // SIGINT and SIGTERM are taken by one thread that stops the server; every
+  // other thread (the pool included) inherits the block.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  CompanionServer companion(o, std::cerr);
+  companion.Load();
+  httplib::Server http;
+  companion.Mount(http);
+  int port = o.port == 0 ? http.bind_to_any_port(o.listen) : (http.bind_to_port(o.listen, o.port) ? o.port : -1);
+  if (port < 0) {
+    companion.Log("cannot listen on " + o.listen + ":" + std::to_string(o.port));
+    return 1;
+  }
+  std::thread([&http, &companion, stopSignals] {
+    int sig = 0;
+    sigwait(&stopSignals, &sig);
+    companion.Log(std::string("stopping on ") + (sig == SIGINT ? "SIGINT" : "SIGTERM"));
+    // A signal that comes while the listener is still starting waits for it.
+    for (int i = 0; i < 200 && !http.is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    http.stop();
+  }).detach();
+  companion.Log("listening on http://" + o.listen + ":" + std::to_string(port));
+  bool ok = http.listen_after_bind();
+  companion.Log("stopped");
+  return ok ? 0 : 1;
+}
