@@ -10,3 +10,10 @@ namespace zel {
 void StartWeatherThr(const std::string& province, const std::string& city, const std::string& number);
 
 }  // namespace zel
+
+namespace zel {
+
+// Workers started and not yet ended (tests wait for them).
+int WeatherThrRunning();
+
+}  // namespace zel

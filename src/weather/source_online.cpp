@@ -1,13 +1,156 @@
 #include "base/appenv.h"
+#include "base/download.h"
+#include "base/files.h"
+#include "base/gbk.h"
+#include "weather/source_frame.h"
 #include "weather/sources.h"
+#include "weather/status.h"
 
 namespace zel {
 
+using frame::Between;
+using frame::Page;
+
 TWeatherOnline::TWeatherOnline() : Caption(OnlineCaption()) {}
 
-std::string TWeatherOnline::GetURL() { return {}; }
-std::string TWeatherOnline::GetWindURL() { return {}; }
-std::string TWeatherOnline::GetForeCast() { return {}; }
-std::string TWeatherOnline::GetWind() { return {}; }
+namespace {
+
+constexpr std::string_view kLowStart = "<b><font color=\"#0060ff\">";
+constexpr std::string_view kHighStart = "<font color=\"#ff0000\">";
+
+const std::string& MsgNoFrame() {
+  static const std::string s = G(u8"有错误发生，错误原因：无法得到该城市的页面地址，请稍后再试或使用别的服务器！");
+  return s;
+}
+const std::string& MsgNoInner() {
+  static const std::string s = G(u8"有错误发生，错误原因：没有该地区数据，请稍后再试或使用别的服务器！");
+  return s;
+}
+
+// The address of the inner page named by the frame page: "-" offline,
+// empty when the frame page cannot be had or read.
+std::string FramedAddress(const std::string& query, const std::string& tempFile) {
+  if (!IsOnline()) {
+    ErrorText = frame::MsgOffline();
+    DeleteFile(tempFile);
+    return "-";
+  }
+  std::string address;
+  TextList lines;
+  if (DownloadToList(ServerBase("Online") + "/cgi-bin/region?" + query, tempFile, lines)) {
+    long long head = -1;
+    for (size_t i = 0; i < lines.size(); ++i)
+      if (SameText(lines[i], "</HEAD>")) {
+        head = static_cast<long long>(i);
+        break;
+      }
+    long long n = head + 2;
+    if (n < static_cast<long long>(lines.size())) {
+      const std::string& line = lines[static_cast<size_t>(n)];
+      long long s = static_cast<long long>(Pos("src", line)), c = static_cast<long long>(Pos("scrolling", line));
+      // Without both there is no frame element: never fetch the bare server.
+      std::string path = s > 0 && c > 0 ? Copy(line, s + 5, c - 3 - (s + 5) + 1) : std::string();
+      if (!path.empty()) address = ServerBase("Online") + path;
+    }
+  }
+  if (address.empty()) ErrorText = MsgNoFrame();
+  DeleteFile(tempFile);
+  return address;
+}
+
+void ParseForecast(const TextList& lines, TextList& fields) {
+  static const std::string month = G(u8"月"), low = G(u8"最低"), high = G(u8"最高"), am = G(u8"上午");
+  Page page(lines);
+  try {
+    long long p = 0;
+    for (long long n = 40; n <= 60; ++n)
+      if (page.Has(n, month)) {
+        p = n;
+        break;
+      }
+    for (long long n = p; n <= p + 2; ++n) fields.push_back(Between(page.Line(n), "<b>", "</b>"));
+    for (long long n = p + 3; n <= p + 10; ++n)
+      if (page.Has(n, low)) {
+        p = n + 1;
+        break;
+      }
+    for (long long n = p; n <= p + 15; ++n)
+      if (page.Has(n, "&deg") && page.Has(n, kLowStart)) fields.push_back(Between(page.Line(n), kLowStart, "&deg"));
+    for (long long n = p + 3; n <= p + 10; ++n)
+      if (page.Has(n, high)) {
+        p = n + 1;
+        break;
+      }
+    for (long long n = p; n <= p + 15; ++n)
+      if (page.Has(n, "&deg") && page.Has(n, kHighStart)) fields.push_back(Between(page.Line(n), kHighStart, "&deg"));
+    for (long long n = p + 8; n <= p + 15; ++n)
+      if (page.Has(n, am)) {
+        p = n + 1;
+        break;
+      }
+    for (long long n = p; n <= p + 20; ++n) {
+      const std::string& line = page.Line(n);
+      if (!frame::Contains(line, "ALT") || !frame::Contains(line, "TITLE=")) continue;
+      long long a = static_cast<long long>(Pos("ALT=", line)), t = static_cast<long long>(Pos("TITLE=", line));
+      fields.push_back(Copy(line, a + 5, t - 3 - (a + 5) + 1));
+    }
+  } catch (const frame::ParseStop&) {
+  }
+}
+
+void ParseWind(const TextList& lines, TextList& fields) {
+  static const std::string month = G(u8"月"), am = G(u8"上午");
+  Page page(lines);
+  try {
+    long long p = 20;
+    for (long long n = 35; n <= 45; ++n)
+      if (page.Has(n, month)) {
+        p = n;
+        break;
+      }
+    for (long long n = p; n <= p + 2; ++n) fields.push_back(Between(page.Line(n), "<b>", "</b>"));
+    for (long long n = p + 3; n <= p + 10; ++n)
+      if (page.Has(n, am)) {
+        p = n + 1;
+        break;
+      }
+    for (long long n = p; n <= p + 15; ++n)
+      if (page.Has(n, "<b>") && page.Has(n, "</b>")) fields.push_back(Between(page.Line(n), "<b>", "</b>"));
+  } catch (const frame::ParseStop&) {
+  }
+}
+
+// Both views: the frame step, the inner page, the parse, the cache.
+std::string Get(const std::string& address, const std::string& tempFile, void (*parse)(const TextList&, TextList&),
+                size_t count, const std::string& cachePath) {
+  TextList lines, fields;
+  bool fresh = false;
+  if (address.size() > 1) {
+    fresh = DownloadToList(address, tempFile, lines);
+    if (!fresh) ErrorText = MsgNoInner();
+  }
+  if (fresh) parse(lines, fields);
+  std::string record = frame::FinishRecord(fields, fresh, count, cachePath);
+  DeleteFile(tempFile);
+  return record;
+}
+
+}  // namespace
+
+std::string TWeatherOnline::GetURL() {
+  return FramedAddress("PRG=citybild&CONT=cncn&CREG=hkch&WMO=" + CityID + "&LAND=CI&LANG=cn", TempFile);
+}
+
+std::string TWeatherOnline::GetWindURL() {
+  return FramedAddress("PRG=citywind&CONT=cncn&CREG=hkch&WMO=" + CityID + "&LAND=CI&LANG=cn", TempFile);
+}
+
+std::string TWeatherOnline::GetForeCast() {
+  return Get(GetURL(), TempFile, ParseForecast, 18, frame::CachePath("Online", CityID));
+}
+
+std::string TWeatherOnline::GetWind() {
+  return Get(GetWindURL(), TempFile, ParseWind, 12, frame::CachePath("OnlineTrend", CityID));
+}
 
 }  // namespace zel

@@ -4,6 +4,7 @@
 #include "base/gbk.h"
 #include "weather/memo.h"
 #include "weather/prefetch.h"
+#include "weather/query.h"
 #include "weather/status.h"
 
 namespace zel {
@@ -112,28 +113,14 @@ void WeatherTab::btnWeatherClick() {
   std::string province, city;
   if (!queryEnabled_ || !ChooseCity(province, city)) return;
   SetInfo(G(u8"正在读取数据（") + city + G(u8"）..."));
-  if (auto page = PageMemo::Instance().FindForecast(province + "-" + city)) {
-    v_.webBrowser1->ShowHtml(*page);
-    SetInfo(G(u8"完成，已显示！"));
-    return;
-  }
-  forecast_->Province = province;
-  forecast_->City = city;
-  SetInfo(forecast_->ShowForecast(*v_.webBrowser1) ? StatusText : ErrorText);
+  SetInfo(QueryForecast(*forecast_, *v_.webBrowser1, province, city));
 }
 
 void WeatherTab::btnWendClick() {
   std::string province, city;
   if (!queryEnabled_ || !ChooseCity(province, city)) return;
   SetInfo(G(u8"正在读取数据（") + city + G(u8"）..."));
-  if (auto page = PageMemo::Instance().FindTrend(province + "-" + city)) {
-    v_.webBrowser1->ShowHtml(*page);
-    SetInfo(G(u8"完成，已显示！"));
-    return;
-  }
-  forecast_->Province = province;
-  forecast_->City = city;
-  SetInfo(forecast_->ShowWind(*v_.webBrowser1) ? StatusText : ErrorText);
+  SetInfo(QueryWind(*forecast_, *v_.webBrowser1, province, city));
 }
 
 void WeatherTab::SwitchSource(int n, bool& item) {

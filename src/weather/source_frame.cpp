@@ -1,0 +1,86 @@
+#include "weather/source_frame.h"
+
+#include "base/download.h"
+#include "base/appenv.h"
+#include "base/gbk.h"
+#include "weather/cache.h"
+#include "weather/status.h"
+
+namespace zel::frame {
+
+std::string Between(std::string_view text, std::string_view open, std::string_view close) {
+  long long a = static_cast<long long>(Pos(open, text));
+  long long b = static_cast<long long>(Pos(close, text));
+  long long start = a + static_cast<long long>(open.size());
+  return Copy(text, start, b - start);
+}
+
+std::string Remove(std::string_view text, std::string_view marker) { return ReplaceText(text, marker, "", true); }
+
+void DeleteHead(std::string& s, long long n) {
+  if (n <= 0) return;
+  s.erase(0, std::min(s.size(), static_cast<size_t>(n)));
+}
+
+const std::string& MsgOffline() {
+  static const std::string s = G(u8"有错误发生，错误原因：网络不通，无法得到该城市的数据信息！");
+  return s;
+}
+const std::string& MsgNoData() {
+  static const std::string s = G(u8"有错误发生，错误原因：没有该地区数据。请使用别的服务器（建议使用天气在线服务器）！");
+  return s;
+}
+const std::string& MsgChanged() {
+  static const std::string s = G(u8"有错误发生，错误原因：数据结构改变，无法得到正确的数据信息！");
+  return s;
+}
+const std::string& MsgUpdated() {
+  static const std::string s = G(u8"完成，已更新！");
+  return s;
+}
+const std::string& MsgNotUpdated() {
+  static const std::string s = G(u8"完成，未更新！");
+  return s;
+}
+
+Fetch FetchPage(const std::string& url, const std::string& tempFile, long long minLines) {
+  Fetch f;
+  if (!IsOnline()) {
+    ErrorText = MsgOffline();
+  } else if (!DownloadToList(url, tempFile, f.lines)) {
+    ErrorText = MsgNoData();
+  } else if (static_cast<long long>(f.lines.size()) < minLines) {
+    ErrorText = MsgChanged();
+  } else {
+    f.fresh = true;
+  }
+  return f;
+}
+
+std::string CachePath(const std::string& prefix, const std::string& cityId) {
+  if (cityId.find('/') != std::string::npos || cityId.find('\\') != std::string::npos) return {};
+  return CacheFileName(prefix, cityId);
+}
+
+std::string FinishRecord(TextList& fields, bool fresh, size_t count, const std::string& cachePath) {
+  if (!fresh) {
+    auto cached = cachePath.empty() ? std::nullopt : LoadCacheFile(cachePath, count);
+    if (!cached) return {};
+    fields = std::move(*cached);
+  }
+  if (fields.size() != count) {
+    // Otherwise the status line would show whatever an older call left.
+    ErrorText = MsgChanged();
+    return {};
+  }
+  std::string record = JoinRecord(fields);
+  if (fresh) {
+    if (!cachePath.empty()) SaveCacheFile(cachePath, fields);
+    StatusText = MsgUpdated();
+  } else {
+    StatusText = MsgNotUpdated();
+  }
+  return record;
+}
+
+}  // namespace zel::frame

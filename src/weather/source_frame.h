@@ -1,0 +1,70 @@
+// What the three sources share: guarded reading of page lines, the marker
+// cuts, the messages, and the end of every fetch (record, cache, status).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "base/text.h"
+
+namespace zel::frame {
+
+// Thrown by Line() for a line the page does not have; a parse catches it
+// and keeps the fields found so far.
+struct ParseStop {};
+
+class Page {
+ public:
+  explicit Page(const TextList& lines) : lines_(lines) {}
+  const std::string& Line(long long n) const {
+    if (n < 0 || n >= Count()) throw ParseStop{};
+    return lines_[static_cast<size_t>(n)];
+  }
+  long long Count() const { return static_cast<long long>(lines_.size()); }
+  bool Has(long long n, std::string_view marker) const { return Line(n).find(marker) != std::string::npos; }
+
+ private:
+  const TextList& lines_;
+};
+
+inline bool Contains(std::string_view text, std::string_view marker) {
+  return text.find(marker) != std::string_view::npos;
+}
+
+// From the end of the first `open` to the start of the first `close`,
+// taken as page positions (a missing marker counts as position 0).
+std::string Between(std::string_view text, std::string_view open, std::string_view close);
+// Every occurrence of marker removed.
+std::string Remove(std::string_view text, std::string_view marker);
+// Drops the first n bytes (all of them when n is larger).
+void DeleteHead(std::string& s, long long n);
+
+// The messages a fetch leaves in ErrorText / StatusText.
+const std::string& MsgOffline();
+const std::string& MsgNoData();
+const std::string& MsgChanged();
+const std::string& MsgUpdated();
+const std::string& MsgNotUpdated();
+
+// Where a fetch stands once the network part is over.
+struct Fetch {
+  TextList lines;
+  bool fresh = false;
+};
+
+// Downloads url into tempFile and loads it, setting ErrorText for the three
+// failures the CC and CN pages share (offline, no page, too few lines).
+Fetch FetchPage(const std::string& url, const std::string& tempFile, long long minLines);
+
+// The cache file of a source's page kind and city; empty when the city id
+// could name a file outside the download folder.
+std::string CachePath(const std::string& prefix, const std::string& cityId);
+
+// The end of every fetch. A fresh parse with the right count becomes the
+// record and the new cache; without a fresh page the cache answers. A fresh
+// page that parses into another count yields nothing, leaves the cache as
+// it was and says the page changed. An empty cachePath
+// means no cache.
+std::string FinishRecord(TextList& fields, bool fresh, size_t count, const std::string& cachePath);
+
+}  // namespace zel::frame
