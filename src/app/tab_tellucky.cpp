@@ -1,8 +1,36 @@
-#include "app/tabs.h"
+#include "app/tab_tellucky.h"
+
+#include <wx/statbox.h>
+
+#include "app/tab_fortune.h"
 
 namespace zel {
 
+TelLuckyTabPanel::TelLuckyTabPanel(wxWindow* book) : TabPanel(book, wxID_ANY) {
+  lblTelLuckyMemo = new wxStaticText(this, wxID_ANY, wxEmptyString, wxPoint(10, 8), wxSize(553, 72));
+  new wxStaticBox(this, wxID_ANY, W8(u8"请输入您将要预测的手机号码"), wxPoint(8, 86), wxSize(555, 64));
+  edtTelLucky = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(24, 110), wxSize(220, -1), wxTE_PROCESS_ENTER);
+  btnTelLucky = new wxButton(this, wxID_ANY, W8(u8"预测"), wxPoint(256, 108), wxSize(80, 28));
+  MemoTelLuckyExplain = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(12, 160), wxSize(551, 120),
+                                       wxTE_MULTILINE | wxTE_READONLY | wxBORDER_NONE);
+  MemoTelLuckyExplain->SetBackgroundColour(wxColour(231, 231, 231));
+
+  label_ = std::make_unique<LineText>(lblTelLuckyMemo);
+  edit_ = std::make_unique<WxText>(edtTelLucky);
+  memo_ = std::make_unique<LineText>(MemoTelLuckyExplain);
+  logic_ = std::make_unique<TelLuckyTab>(TelLuckyViews{label_.get(), edit_.get(), memo_.get()});
+
+  btnTelLucky->Bind(wxEVT_BUTTON,
+                    [this](wxCommandEvent&) { GuardEvent(this, [this] { logic_->btnTelLuckyClick(); }); });
+  edtTelLucky->Bind(wxEVT_TEXT_ENTER,
+                    [this](wxCommandEvent&) { GuardEvent(this, [this] { logic_->edtTelLuckyKeyPress(13); }); });
+}
+
+void TelLuckyTabPanel::Startup() {
+  GuardEvent(this, [this] { logic_->Startup(); });
+}
+
 // The "手机号吉祥算" tab.
-TabPanel* CreateTelLuckyTab(wxWindow* book, TabContext&) { return new TabPanel(book, wxID_ANY); }
+TabPanel* CreateTelLuckyTab(wxWindow* book, TabContext&) { return new TelLuckyTabPanel(book); }
 
 }  // namespace zel
