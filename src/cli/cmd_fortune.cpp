@@ -8,6 +8,9 @@
 
 namespace zel::cli {
 
+// relation and luck print what the tab's result memo would show; bad input
+// also gets a message on stderr.
+
 int CmdStrokes(Io& io, const Args& args) {
   if (args.size() != 1) return UsageError(io, "usage: strokes TEXT");
   std::string text;
@@ -16,7 +19,6 @@ int CmdStrokes(Io& io, const Args& args) {
   return kOk;
 }
 
-// Prints what the tab's result memo would show.
 int CmdRelation(Io& io, const Args& args) {
   if (args.size() != 2) return UsageError(io, "usage: relation NAME1 NAME2");
   std::string name1, name2;
@@ -25,7 +27,7 @@ int CmdRelation(Io& io, const Args& args) {
   std::string answer = RelationAnswer(calc, name1, name2);
   PrintGbk(io.out, answer);
   io.out << "\n";
-  if (answer == RelationNoNameText()) return kUsage;
+  if (answer == RelationNoNameText()) return UsageError(io, "relation: a name is empty");
   if (answer == RelationErrorText()) return kNoResult;
   return kOk;
 }
@@ -38,7 +40,7 @@ int CmdLuck(Io& io, const Args& args) {
   bool ok = false;
   PrintGbk(io.out, LuckAnswer(calc, number, &ok));
   io.out << "\n";
-  return ok ? kOk : kUsage;
+  return ok ? kOk : UsageError(io, "luck: \"" + args[0] + "\" is not a mobile number");
 }
 
 }  // namespace zel::cli
