@@ -2,6 +2,7 @@
 #include "base/files.h"
 #include "base/gbk.h"
 #include "weather/cache.h"
+#include "weather/parsers.h"
 #include "weather/source_frame.h"
 #include "weather/sources.h"
 
@@ -55,7 +56,9 @@ void IconsWordsWind(const Page& page, long long& p, TextList& fields) {
   fields.push_back(TextField(page.Line(p + 6)));
 }
 
-void Parse(const TextList& lines, TextList& fields) {
+}  // namespace
+
+void parse::CCForecast(const TextList& lines, TextList& fields) {
   static const std::string header = G(u8"天气预报"), block = G(u8"24小时预报");
   Page page(lines);
   long long p = 0;
@@ -85,8 +88,6 @@ void Parse(const TextList& lines, TextList& fields) {
   }
 }
 
-}  // namespace
-
 std::string TWeatherCC::MakeIcons(const std::string& codes) {
   if (codes == None()) return codes;
   std::string out;
@@ -98,7 +99,7 @@ std::string TWeatherCC::MakeIcons(const std::string& codes) {
 std::string TWeatherCC::GetForeCast() {
   TextList fields;
   frame::Fetch f = frame::FetchPage(GetURL(), TempFile, 251);
-  if (f.fresh) Parse(f.lines, fields);
+  if (f.fresh) parse::CCForecast(f.lines, fields);
   std::string record = frame::FinishRecord(fields, f.fresh, 16, frame::CachePath("CC", CityID));
   DeleteFile(TempFile);
   return record;

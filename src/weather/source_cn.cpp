@@ -4,6 +4,7 @@
 #include "base/download.h"
 #include "base/files.h"
 #include "base/gbk.h"
+#include "weather/parsers.h"
 #include "weather/source_frame.h"
 #include "weather/sources.h"
 
@@ -58,7 +59,9 @@ std::string Cut(const std::string& s, const std::string& open, std::string_view 
   return Copy(s, a + 6, b - cut - (a + 6));
 }
 
-void ParseForecast(TWeatherCN& src, const TextList& lines, TextList& fields) {
+}  // namespace
+
+void parse::CNForecast(TWeatherCN& src, const TextList& lines, TextList& fields) {
   static const std::string sunrise = G(u8"日出："), sunset = G(u8"日落："), east = G(u8"东经："),
                            north = G(u8"北纬："), height = G(u8"海拔："), minute = G(u8"分"), deg = G(u8"℃</td>");
   Page page(lines);
@@ -106,6 +109,8 @@ void ParseForecast(TWeatherCN& src, const TextList& lines, TextList& fields) {
   }
 }
 
+namespace {
+
 // "01月05日" -> "1月5日".
 std::string TrendDate(const std::string& cell) {
   static const std::string month = G(u8"月");
@@ -116,7 +121,9 @@ std::string TrendDate(const std::string& cell) {
   return d;
 }
 
-void ParseTrend(TWeatherCN& src, const TextList& lines, TextList& fields) {
+}  // namespace
+
+void parse::CNTrend(TWeatherCN& src, const TextList& lines, TextList& fields) {
   static const std::string degStrong = G(u8"℃</strong>");
   Page page(lines);
   try {
@@ -164,8 +171,6 @@ void ParseTrend(TWeatherCN& src, const TextList& lines, TextList& fields) {
   }
 }
 
-}  // namespace
-
 std::string TWeatherCN::GetAltText(const std::string& html) {
   std::string c = html;
   if (!frame::Contains(c, kAltStart)) return {};
@@ -198,7 +203,7 @@ void TWeatherCN::FetchIcons(std::string html, const std::string& endMarker) {
 std::string TWeatherCN::GetForeCast() {
   TextList fields;
   frame::Fetch f = frame::FetchPage(GetURL(), TempFile, 176);
-  if (f.fresh) ParseForecast(*this, f.lines, fields);
+  if (f.fresh) parse::CNForecast(*this, f.lines, fields);
   std::string record = frame::FinishRecord(fields, f.fresh, 11, frame::CachePath("CN", CityID));
   DeleteFile(TempFile);
   return record;
@@ -207,7 +212,7 @@ std::string TWeatherCN::GetForeCast() {
 std::string TWeatherCN::GetTrend() {
   TextList fields;
   frame::Fetch f = frame::FetchPage(GetTrendURL(), TempFile, 251);
-  if (f.fresh) ParseTrend(*this, f.lines, fields);
+  if (f.fresh) parse::CNTrend(*this, f.lines, fields);
   std::string record = frame::FinishRecord(fields, f.fresh, 35, frame::CachePath("CNTrend", CityID));
   DeleteFile(TempFile);
   return record;

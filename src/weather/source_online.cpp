@@ -2,6 +2,7 @@
 #include "base/download.h"
 #include "base/files.h"
 #include "base/gbk.h"
+#include "weather/parsers.h"
 #include "weather/source_frame.h"
 #include "weather/sources.h"
 #include "weather/status.h"
@@ -58,7 +59,9 @@ std::string FramedAddress(const std::string& query, const std::string& tempFile)
   return address;
 }
 
-void ParseForecast(const TextList& lines, TextList& fields) {
+}  // namespace
+
+void parse::OnlineForecast(const TextList& lines, TextList& fields) {
   static const std::string month = G(u8"月"), low = G(u8"最低"), high = G(u8"最高"), am = G(u8"上午");
   Page page(lines);
   try {
@@ -98,7 +101,7 @@ void ParseForecast(const TextList& lines, TextList& fields) {
   }
 }
 
-void ParseWind(const TextList& lines, TextList& fields) {
+void parse::OnlineWind(const TextList& lines, TextList& fields) {
   static const std::string month = G(u8"月"), am = G(u8"上午");
   Page page(lines);
   try {
@@ -119,6 +122,8 @@ void ParseWind(const TextList& lines, TextList& fields) {
   } catch (const frame::ParseStop&) {
   }
 }
+
+namespace {
 
 // Both views: the frame step, the inner page, the parse, the cache.
 std::string Get(const std::string& address, const std::string& tempFile, void (*parse)(const TextList&, TextList&),
@@ -146,11 +151,11 @@ std::string TWeatherOnline::GetWindURL() {
 }
 
 std::string TWeatherOnline::GetForeCast() {
-  return Get(GetURL(), TempFile, ParseForecast, 18, frame::CachePath("Online", CityID));
+  return Get(GetURL(), TempFile, parse::OnlineForecast, 18, frame::CachePath("Online", CityID));
 }
 
 std::string TWeatherOnline::GetWind() {
-  return Get(GetWindURL(), TempFile, ParseWind, 12, frame::CachePath("OnlineTrend", CityID));
+  return Get(GetWindURL(), TempFile, parse::OnlineWind, 12, frame::CachePath("OnlineTrend", CityID));
 }
 
 }  // namespace zel

@@ -1,0 +1,22 @@
+// The page parsers of the three sources: page lines in, the fields found in
+// page order out. They never read past the page; the sources count the
+// fields and fall back to the cache.
+#pragma once
+
+#include "base/text.h"
+
+namespace zel {
+
+class TWeatherCN;
+
+namespace parse {
+
+void CCForecast(const TextList& lines, TextList& fields);
+// The CN parsers fetch the icons the page names through src.
+void CNForecast(TWeatherCN& src, const TextList& lines, TextList& fields);
+void CNTrend(TWeatherCN& src, const TextList& lines, TextList& fields);
+void OnlineForecast(const TextList& lines, TextList& fields);
+void OnlineWind(const TextList& lines, TextList& fields);
+
+}  // namespace parse
+}  // namespace zel
