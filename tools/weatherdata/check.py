@@ -115,12 +115,75 @@ def check_catalogue(data, faults, min_cities=300, provinces_expected=34):
     return cities
 
 
+def decode_gif(data):
+    """(width, height) of a one-frame GIF whose picture decodes whole; raises
+    ValueError naming the fault otherwise."""
+    if len(data) < 13 or data[:6] not in (b"GIF87a", b"GIF89a"):
+        raise ValueError("not a GIF")
+    width, height, flags = struct.unpack("<HHB", data[6:11])
+    pos = 13
+    colors = 2 << (flags & 7) if flags & 0x80 else 0
+    pos += 3 * colors
+    while pos < len(data) and data[pos] == 0x21:  # extensions
+        pos += 2
+        while pos < len(data) and data[pos]:
+            pos += data[pos] + 1
+        pos += 1
+    if pos >= len(data) or data[pos] != 0x2C:
+        raise ValueError("no picture")
+    x, y, w, h, iflags = struct.unpack("<HHHHB", data[pos + 1:pos + 10])
+    pos += 10
+    if iflags & 0x80:
+        colors = 2 << (iflags & 7)
+        pos += 3 * colors
+    if (x, y, w, h) != (0, 0, width, height):
+        raise ValueError("picture does not cover the screen")
+    min_size = data[pos]
+    pos += 1
+    stream = bytearray()
+    while pos < len(data) and data[pos]:
+        stream += data[pos + 1:pos + 1 + data[pos]]
+        pos += data[pos] + 1
+    if pos + 1 >= len(data) or data[pos + 1] != 0x3B:
+        raise ValueError("no trailer")
+    clear, end = 1 << min_size, (1 << min_size) + 1
+    size, table, prev, count, bit = min_size + 1, None, None, 0, 0
+    total = len(stream) * 8
+    while True:
+        if bit + size > total:
+            raise ValueError("data ends without an end code")
+        code = int.from_bytes(stream[bit // 8:bit // 8 + 3].ljust(3, b"\0"), "little") >> (bit % 8) & ((1 << size) - 1)
+        bit += size
+        if code == clear:
+            table = [(i,) for i in range(clear)] + [(), ()]
+            size, prev = min_size + 1, None
+            continue
+        if code == end:
+            break
+        if table is None:
+            raise ValueError("no clear code first")
+        if code < len(table) and table[code]:
+            entry = table[code]
+        elif code == len(table) and prev is not None:
+            entry = prev + prev[:1]
+        else:
+            raise ValueError(f"bad code {code}")
+        if prev is not None and len(table) < 4096:
+            table.append(prev + entry[:1])
+            if len(table) == 1 << size and size < 12:
+                size += 1
+        if max(entry) >= colors:
+            raise ValueError("pixel outside the colour table")
+        count += len(entry)
+        prev = entry
+    if count != width * height:
+        raise ValueError(f"{count} pixels for {width}x{height}")
+    return width, height
+
+
 def gif_size(path):
     with open(path, "rb") as f:
-        head = f.read(10)
-    if len(head) < 10 or head[:6] not in (b"GIF87a", b"GIF89a"):
-        return None
-    return struct.unpack("<HH", head[6:10])
+        return decode_gif(f.read())
 
 
 def check_page(path, text, faults, folder):
@@ -129,8 +192,14 @@ def check_page(path, text, faults, folder):
     if SCRIPT.search(text):
         faults.add(path, "has script (the forecast browser runs none)")
     for ref in re.findall(r"\[path\]([^\"')\s>]+)", text):
-        if not os.path.isfile(os.path.join(folder, ref)):
+        picture = os.path.join(folder, ref)
+        if not os.path.isfile(picture):
             faults.add(path, f"refers to [path]{ref}, which the set lacks")
+        elif ref.lower().endswith(".gif"):
+            try:
+                gif_size(picture)
+            except ValueError as e:
+                faults.add(picture, str(e))
 
 
 def check_template_sets(data, faults, required=("default",), min_sets=2):
@@ -173,10 +242,12 @@ def check_images(data, faults):
         if not os.path.isfile(path):
             faults.add(path, "missing")
             continue
-        size = gif_size(path)
-        if size is None:
-            faults.add(path, "not a GIF")
-        elif name in PICTURE_SIZES and size != PICTURE_SIZES[name]:
+        try:
+            size = gif_size(path)
+        except ValueError as e:
+            faults.add(path, str(e))
+            continue
+        if name in PICTURE_SIZES and size != PICTURE_SIZES[name]:
             faults.add(path, f"is {size[0]}x{size[1]}, expected {PICTURE_SIZES[name][0]}x{PICTURE_SIZES[name][1]}")
 
 
