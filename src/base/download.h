@@ -12,10 +12,10 @@
 namespace zel {
 
 struct DownloadLimits {
-  long connectTimeoutMs = 8000;
-  long totalTimeoutMs = 30000;
+  long connectTimeoutMs = 5000;
+  long totalTimeoutMs = 20000;
   // Aborts a transfer that moves fewer than 1 byte a second for this long.
-  long stallTimeoutMs = 15000;
+  long stallTimeoutMs = 10000;
   size_t maxBytes = 8u << 20;
   long maxRedirects = 5;
 };

@@ -10,12 +10,12 @@ using zel::test::AppFolder;
 
 namespace {
 
-struct Run {
+struct CliRun {
   int rc;
   std::string out, err;
 };
 
-Run Cli(std::vector<std::string> args) {
+CliRun Cli(std::vector<std::string> args) {
   args.insert(args.begin(), "zelmora-cli");
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
@@ -28,10 +28,10 @@ Run Cli(std::vector<std::string> args) {
 
 TEST(Cli, ScrambleRoundTripsGbkText) {
   AppFolder app;
-  Run s = Cli({"--app", app.path(), "scramble", "晴转多云"});
+  CliRun s = Cli({"--app", app.path(), "scramble", "晴转多云"});
   ASSERT_EQ(s.rc, 0) << s.err;
   EXPECT_EQ(s.out.size(), 2 + 2 * 8 + 1u) << "four GBK characters are eight bytes";
-  Run u = Cli({"--app", app.path(), "unscramble", s.out.substr(0, s.out.size() - 1)});
+  CliRun u = Cli({"--app", app.path(), "unscramble", s.out.substr(0, s.out.size() - 1)});
   EXPECT_EQ(u.rc, 0);
   EXPECT_EQ(u.out, "晴转多云\n");
 }
@@ -41,7 +41,7 @@ TEST(Cli, ReadsALineOfACacheFileWrittenByTheProgram) {
   ASSERT_TRUE(zel::SaveCacheFile(zel::CacheFileName("CC", "54511"), {zel::G(u8"北风3-4级")}));
   std::string line = app.Read("Download/CC54511.txt");
   line.resize(line.find('\r'));
-  Run u = Cli({"--app", app.path(), "unscramble", line});
+  CliRun u = Cli({"--app", app.path(), "unscramble", line});
   EXPECT_EQ(u.rc, 0);
   EXPECT_EQ(u.out, "北风3-4级\n");
 }
@@ -62,7 +62,7 @@ TEST(Cli, BadInputAndUsageErrorsExitTwoWithAMessage) {
       {{}, "no command"},
   };
   for (const auto& c : cases) {
-    Run r = Cli(c.args);
+    CliRun r = Cli(c.args);
     EXPECT_EQ(r.rc, 2) << c.why;
     EXPECT_FALSE(r.err.empty()) << c.why;
     EXPECT_TRUE(r.out.empty()) << c.why;

@@ -1,0 +1,34 @@
+// SplitString, ReplaceText and the byte operations on any input.
+#include <cstdint>
+#include <cstdlib>
+
+#include "base/gbk.h"
+#include "base/text.h"
+#include "fuzz/fuzz_util.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  auto [text, sep] = zel::fuzz::TwoParts(data, size);
+  auto parts = zel::SplitString(text, sep);
+  if (!sep.empty()) {
+    // Joining the pieces with the separator gives the text back, less a final separator.
+    std::string joined;
+    for (size_t i = 0; i < parts.size(); ++i) joined += (i ? sep : "") + parts[i];
+    std::string expect = text;
+    if (expect.size() >= sep.size() && expect.compare(expect.size() - sep.size(), sep.size(), sep) == 0 &&
+        !parts.empty())
+      expect.resize(expect.size() - sep.size());
+    if (!parts.empty() && joined != expect) std::abort();
+  }
+  std::string all = zel::ReplaceText(text, sep, "[x]", true);
+  std::string first = zel::ReplaceText(text, sep, "[x]", false);
+  if (sep.empty() && (all != text || first != text)) std::abort();
+  if (zel::FoldCase(text).size() != text.size()) std::abort();
+  (void)zel::Trim(text);
+  (void)zel::Copy(text, static_cast<long long>(sep.size()) - 3, static_cast<long long>(text.size() % 7) - 2);
+  (void)zel::Pos(sep, text);
+  (void)zel::ToUtf8(text);
+  (void)zel::FromUtf8(text);
+  long long v;
+  (void)zel::ParseInt(text, v);
+  return 0;
+}

@@ -1,0 +1,34 @@
+// Helpers shared by the fuzz targets.
+#pragma once
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+
+#include "base/appenv.h"
+
+namespace zel::fuzz {
+
+// One scratch application folder per process, created on first use.
+inline const std::string& ScratchApp() {
+  static const std::string dir = [] {
+    char tmpl[] = "/tmp/zelfuzz-XXXXXX";
+    std::string d = ::mkdtemp(tmpl) ? std::string(tmpl) + "/" : std::string("/tmp/");
+    ::mkdir((d + "Download").c_str(), 0755);
+    SetAppPath(d);
+    return d;
+  }();
+  return dir;
+}
+
+// Splits the input in two at the first NUL (or the middle).
+inline std::pair<std::string, std::string> TwoParts(const uint8_t* data, size_t size) {
+  std::string s(reinterpret_cast<const char*>(data), size);
+  size_t cut = s.find('\0');
+  if (cut == std::string::npos) cut = size / 2;
+  return {s.substr(0, cut), cut < size ? s.substr(cut + 1) : std::string()};
+}
+
+}  // namespace zel::fuzz
