@@ -1,0 +1,166 @@
+// Every network fault ends within the download time-out and the source
+// falls back to its cache file.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "base/download.h"
+#include "support/testutil.h"
+#include "weather/cache.h"
+#include "weather/sources.h"
+#include "weather/status.h"
+
+using namespace zel;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+enum class Fault { kRefused, kSilent, kTrickle, k404, k500, kTruncated, kRedirectLoop, kHuge };
+
+// A raw TCP server on 127.0.0.1 that misbehaves in one way.
+class FaultServer {
+ public:
+  explicit FaultServer(Fault f) : fault_(f) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+    if (f == Fault::kRefused) {
+      ::close(fd_);  // nobody listens on the port any more
+      fd_ = -1;
+      return;
+    }
+    ::listen(fd_, 16);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~FaultServer() {
+    stop_ = true;
+    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR), ::close(fd_);
+    if (thread_.joinable()) thread_.join();
+    for (auto& t : conns_) t.join();
+  }
+  std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  void Serve() {
+    for (;;) {
+      int c = ::accept(fd_, nullptr, nullptr);
+      if (c < 0 || stop_) {
+        if (c >= 0) ::close(c);
+        return;
+      }
+      conns_.emplace_back([this, c] { Answer(c); ::close(c); });
+    }
+  }
+  bool Send(int c, const std::string& s) { return ::send(c, s.data(), s.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(s.size()); }
+  void Answer(int c) {
+    char buf[4096];
+    ::recv(c, buf, sizeof buf, 0);
+    switch (fault_) {
+      case Fault::kSilent:
+        while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        break;
+      case Fault::kTrickle:
+        Send(c, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+        while (!stop_ && Send(c, "x")) std::this_thread::sleep_for(std::chrono::seconds(1));
+        break;
+      case Fault::k404:
+        Send(c, "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found");
+        break;
+      case Fault::k500:
+        Send(c, "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 5\r\n\r\nerror");
+        break;
+      case Fault::kTruncated:
+        Send(c, "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(300, 'x'));
+        break;
+      case Fault::kRedirectLoop:
+        Send(c, "HTTP/1.1 302 Found\r\nLocation: /again\r\nContent-Length: 0\r\n\r\n");
+        break;
+      case Fault::kHuge: {
+        Send(c, "HTTP/1.1 200 OK\r\nContent-Length: 52428800\r\n\r\n");
+        std::string chunk(64 * 1024, 'x');
+        for (size_t sent = 0; sent < 50u << 20 && !stop_ && Send(c, chunk); sent += chunk.size()) {
+        }
+        break;
+      }
+      case Fault::kRefused:
+        break;
+    }
+  }
+
+  Fault fault_;
+  int fd_ = -1, port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+  std::vector<std::thread> conns_;
+};
+
+struct Case {
+  Fault fault;
+  const char* name;
+};
+
+class NetworkFaults : public ::testing::TestWithParam<Case> {};
+
+// Short limits keep the suite quick; ZEL_FAULT_DEFAULT_LIMITS=1 measures the
+// shipped ones.
+DownloadLimits TestLimits() {
+  if (std::getenv("ZEL_FAULT_DEFAULT_LIMITS")) return DownloadLimits{};
+  DownloadLimits l;
+  l.connectTimeoutMs = 1000;
+  l.totalTimeoutMs = 3000;
+  l.stallTimeoutMs = 2000;
+  return l;
+}
+
+}  // namespace
+
+TEST_P(NetworkFaults, QueryEndsWithinTheTimeOutAndFallsBackToTheCache) {
+  test::AppFolder app;
+  FaultServer server(GetParam().fault);
+  app.UseServer(server.base());
+  DownloadLimits limits = TestLimits();
+  SetDownloadLimits(limits);
+  TextList cached(16, G(u8"晴"));
+  ASSERT_TRUE(SaveCacheFile(CacheFileName("CC", "54511"), cached));
+
+  TWeatherCC cc;
+  cc.CityID = "54511";
+  cc.TempFile = app.path() + "Download/ForeCast.dat";
+  auto start = Clock::now();
+  std::string record = cc.GetForeCast();
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  SetDownloadLimits(DownloadLimits{});
+
+  std::printf("[ fault    ] %-14s answered in %.2f s\n", GetParam().name, seconds);
+  EXPECT_LE(seconds, (limits.totalTimeoutMs + limits.connectTimeoutMs) / 1000.0 + 1.0);
+  EXPECT_EQ(record, JoinRecord(cached)) << "the last good record comes from the cache";
+  EXPECT_EQ(StatusText, G(u8"完成，未更新！"));
+  EXPECT_FALSE(app.Exists("Download/ForeCast.dat")) << "the temporary file never survives the call";
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, NetworkFaults,
+                         ::testing::Values(Case{Fault::kRefused, "refused"}, Case{Fault::kSilent, "never-answers"},
+                                           Case{Fault::kTrickle, "trickle"}, Case{Fault::k404, "404"},
+                                           Case{Fault::k500, "500"}, Case{Fault::kTruncated, "truncated"},
+                                           Case{Fault::kRedirectLoop, "redirect-loop"}, Case{Fault::kHuge, "50MB"}),
+                         [](const auto& info) {
+                           std::string n = info.param.name;
+                           for (char& c : n)
+                             if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                           return n;
+                         });
