@@ -52,6 +52,8 @@ class CompanionServer {
   std::optional<StationForecast> Forecast(const std::string& station);
 
   void Log(const std::string& line);
+  // Held while a line is written: a reader of the log stream takes it too.
+  std::mutex& LogLock() { return logLock_; }
 
  private:
   void MountLookups(httplib::Server& s);

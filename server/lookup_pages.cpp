@@ -108,10 +108,11 @@ std::string IpAnswerPage(std::string_view input, const LookupData& data) {
   static const std::string kLan = G(u8"内网IP");
   std::string where;
   if (place) {
-    if (place->city == kLan) where = G(u8"局域网（内网IP）");
+    if (place->city == kLan) where = G(u8"内网IP（局域网或保留地址）");
     else {
-      std::string city = place->city == place->province ? std::string() : place->city;
-      where = Joined({&place->country, &place->region, &place->province, &city}, " ");
+      // "北京 北京市" says one place twice.
+      std::string province = place->city.starts_with(place->province) ? std::string() : place->province;
+      where = Joined({&place->country, &place->region, &province, &place->city}, " ");
       if (!place->isp.empty() && !where.empty()) where += G(u8"　") + place->isp;
     }
   }

@@ -72,7 +72,9 @@ bool IsLoopbackAddress(const std::string& base) {
   size_t end = s.find_first_of(":/");
   std::string host = s.substr(0, end);
   if (!host.empty() && host[0] == '[') host = s.substr(0, s.find(']') + 1);
-  return host == "localhost" || host.rfind("127.", 0) == 0 || host == "[::1]";
+  // 127.x.y.z only as a numeric address: "127.0.0.1.example.org" is a name.
+  bool numeric = host.find_first_not_of("0123456789.") == std::string::npos;
+  return host == "localhost" || (host.rfind("127.", 0) == 0 && numeric) || host == "[::1]";
 }
 }  // namespace
 

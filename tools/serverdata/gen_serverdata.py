@@ -53,8 +53,9 @@ def gen_mobile(out):
     carriers = {k: v.get("zh", "") for k, v in carrierdata.CARRIER_DATA.items() if k.startswith("861")}
     rows = []
     for key, names in geodata.GEOCODE_DATA.items():
-        # Mobile segments only: 86, then 1 and at least four more digits.
-        if not key.startswith("861") or len(key) < 7:
+        # Mobile segments only: 86, then 1 and at least three more digits
+        # (8610 is Beijing's fixed-line area code).
+        if not key.startswith("861") or len(key) < 6:
             continue
         desc = names.get("zh", "")
         if not desc or desc == "中国":
