@@ -190,6 +190,7 @@ void CompanionServer::Mount(httplib::Server& s) {
   int threads = o_.threads;
   s.new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
   s.set_payload_max_length(kMaxBody);
+  s.set_tcp_nodelay(true);  // headers and body leave as two writes
   s.set_read_timeout(5, 0);
   s.set_write_timeout(5, 0);
   s.set_keep_alive_timeout(5);
