@@ -191,6 +191,12 @@ void CompanionServer::Mount(httplib::Server& s) {
   s.new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
   s.set_payload_max_length(kMaxBody);
   s.set_tcp_nodelay(true);  // headers and body leave as two writes
+  // No SO_REUSEPORT: a second server on a busy port must fail, not quietly
+  // take half of the requests.
+  s.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   s.set_read_timeout(5, 0);
   s.set_write_timeout(5, 0);
   s.set_keep_alive_timeout(5);
