@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Generates src/calendar/lunar_tables.inc from the table text of the lunar
-calendar design notes (month-length words, leap months, solar-term bytes),
-then applies the known corrections against the official almanac.
+"""Generates src/calendar/lunar_tables.inc from the printed lunar tables (a
+Markdown text listing the month-length words, the leap months and the
+solar-term bytes year by year), then applies the known corrections against
+the official almanac.
 
-usage: gen_tables.py NOTES.md > src/calendar/lunar_tables.inc
+usage: gen_tables.py TABLES.md > src/calendar/lunar_tables.inc
 """
 import re
 import sys
@@ -40,8 +41,9 @@ TERM_FIXES = {
 
 
 def section(text):
-    start = text.index("# Part 3.1")
-    end = text.index("# Part 3.2", start)
+    # From the first printed table to the end of the last one.
+    start = text.index("Month-length words, in year order")
+    end = text.index("\n**", start)
     return text[start:end]
 
 
