@@ -5,15 +5,15 @@
 namespace zel {
 
 RelationTabPanel::RelationTabPanel(wxWindow* book, TabContext& ctx) : TabPanel(book, wxID_ANY), ctx_(ctx) {
-  lblLRGXMemo = new wxStaticText(this, wxID_ANY, wxEmptyString, wxPoint(10, 8), wxSize(553, 72));
-  new wxStaticText(this, wxID_ANY, W8(u8"您的姓名："), wxPoint(12, 96));
-  edtLRGX1 = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(90, 90), wxSize(150, -1));
-  new wxStaticText(this, wxID_ANY, W8(u8"对方的姓名："), wxPoint(268, 96));
-  edtLRGX2 = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(358, 90), wxSize(150, -1));
-  btnLRGX = new wxButton(this, wxID_ANY, W8(u8"立刻测算"), wxPoint(12, 130), wxSize(100, 28));
-  btnLRGXError = new wxButton(this, wxID_ANY, W8(u8"笔画错了"), wxPoint(122, 130), wxSize(100, 28));
-  btnLRGXCK = new wxButton(this, wxID_ANY, W8(u8"查看笔画差值代码表"), wxPoint(232, 130), wxSize(170, 28));
-  MemoLRGX = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(12, 168), wxSize(551, 112),
+  lblLRGXMemo = new wxStaticText(this, wxID_ANY, wxEmptyString, wxPoint(10, 6), wxSize(553, 92));
+  new wxStaticText(this, wxID_ANY, W8(u8"您的姓名："), wxPoint(12, 110));
+  edtLRGX1 = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(90, 104), wxSize(150, -1));
+  new wxStaticText(this, wxID_ANY, W8(u8"对方的姓名："), wxPoint(268, 110));
+  edtLRGX2 = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(358, 104), wxSize(150, -1));
+  btnLRGX = new wxButton(this, wxID_ANY, W8(u8"立刻测算"), wxPoint(12, 142), wxSize(100, 28));
+  btnLRGXError = new wxButton(this, wxID_ANY, W8(u8"笔画错了"), wxPoint(122, 142), wxSize(100, 28));
+  btnLRGXCK = new wxButton(this, wxID_ANY, W8(u8"查看笔画差值代码表"), wxPoint(232, 142), wxSize(170, 28));
+  MemoLRGX = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(12, 180), wxSize(551, 100),
                             wxTE_MULTILINE | wxTE_READONLY | wxBORDER_NONE);
   MemoLRGX->SetBackgroundColour(wxColour(231, 231, 231));
 

@@ -7,11 +7,11 @@
 namespace zel {
 
 TelLuckyTabPanel::TelLuckyTabPanel(wxWindow* book) : TabPanel(book, wxID_ANY) {
-  lblTelLuckyMemo = new wxStaticText(this, wxID_ANY, wxEmptyString, wxPoint(10, 8), wxSize(553, 72));
-  new wxStaticBox(this, wxID_ANY, W8(u8"请输入您将要预测的手机号码"), wxPoint(8, 86), wxSize(555, 64));
-  edtTelLucky = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(24, 110), wxSize(220, -1), wxTE_PROCESS_ENTER);
-  btnTelLucky = new wxButton(this, wxID_ANY, W8(u8"预测"), wxPoint(256, 108), wxSize(80, 28));
-  MemoTelLuckyExplain = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(12, 160), wxSize(551, 120),
+  lblTelLuckyMemo = new wxStaticText(this, wxID_ANY, wxEmptyString, wxPoint(10, 6), wxSize(553, 92));
+  new wxStaticBox(this, wxID_ANY, W8(u8"请输入您将要预测的手机号码"), wxPoint(8, 100), wxSize(555, 58));
+  edtTelLucky = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(24, 122), wxSize(220, -1), wxTE_PROCESS_ENTER);
+  btnTelLucky = new wxButton(this, wxID_ANY, W8(u8"预测"), wxPoint(256, 120), wxSize(80, 28));
+  MemoTelLuckyExplain = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(12, 168), wxSize(551, 112),
                                        wxTE_MULTILINE | wxTE_READONLY | wxBORDER_NONE);
   MemoTelLuckyExplain->SetBackgroundColour(wxColour(231, 231, 231));
 
