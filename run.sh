@@ -13,7 +13,13 @@ server_pid=""
 if [ -x "$APP/zelmora-server" ]; then
   "$APP/zelmora-server" --data "$APP/serverdata" >"$APP/server.log" 2>&1 &
   server_pid=$!
-  trap '[ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true' EXIT
+  trap '[ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null || true' EXIT
+  # The window's first requests (update, lookup pages) need it listening.
+  for _ in $(seq 50); do
+    grep -q "listening on" "$APP/server.log" 2>/dev/null && break
+    kill -0 "$server_pid" 2>/dev/null || { echo "run.sh: zelmora-server did not start; see $APP/server.log" >&2; break; }
+    sleep 0.1
+  done
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

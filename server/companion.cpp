@@ -199,8 +199,8 @@ void CompanionServer::Mount(httplib::Server& s) {
   });
   s.set_read_timeout(5, 0);
   s.set_write_timeout(5, 0);
-  s.set_keep_alive_timeout(5);
-  s.set_keep_alive_max_count(1000);
+  s.set_keep_alive_timeout(2);
+  s.set_keep_alive_max_count(100);  // idle connections give their thread back
   s.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
     Log(req.remote_addr + " " + req.method + " " + LogSafe(req) + " " + std::to_string(res.status) + " " +
         std::to_string(res.body.size()));

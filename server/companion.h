@@ -24,7 +24,8 @@ struct ServerOptions {
   std::string publicationDir;  // default <data>/publication
   std::string stationsFile;    // default <data>/../Weather.ini
   std::string imagesDir;       // weather icons; default <data>/../images
-  int threads = 8;
+  // httplib keeps a pool thread for each open keep-alive connection.
+  int threads = 32;
 };
 
 // Command line into options; an error text for bad usage, nullopt when fine.
