@@ -1,4 +1,9 @@
+#include <glib-unix.h>
+#include <unistd.h>
 #include <wx/app.h>
+
+#include <csignal>
+#include <cstdio>
 
 #include "app/main_frame.h"
 #include "app/wx_util.h"
@@ -11,9 +16,25 @@ class ZelmoraApp : public wxApp {
   bool OnInit() override {
     SetAppName("Zelmora");
     SetAppDisplayName(W8(u8"Zelmora天气预报"));
+    // A session ending (SIGTERM) or Ctrl+C closes the window the normal way;
+    // taken over before start-up, which already starts the workers.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+      g_unix_signal_add(sig, [](gpointer) -> gboolean {
+        if (auto* top = wxTheApp->GetTopWindow()) top->Close(true);
+        return G_SOURCE_CONTINUE;
+      }, nullptr);
     auto* frame = new Tfrm_main(ExecutableFolder());
+    frame->SetExitOnClose(true);
     frame->Show();
     return true;
+  }
+
+  int OnExit() override {
+    // Every setting was written when it changed. Prefetch and update
+    // workers may still be downloading: end the process here instead of
+    // running global destructors underneath them.
+    std::fflush(nullptr);
+    ::_exit(0);
   }
 };
 

@@ -23,6 +23,11 @@ Tfrm_main::Tfrm_main(const std::string& appPath)
     : wxFrame(nullptr, wxID_ANY, W8(u8"Zelmora天气预报"), wxDefaultPosition, wxDefaultSize,
               wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX) {
   ctx_.shell = this;
+  destroyRetry_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Destroy(); });
+  Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) {
+    Destroy();
+    if (exitOnClose_) wxTheApp->ExitMainLoop();
+  });
   SetFont(wxFont(9, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false, "Noto Sans CJK SC"));
   SetClientSize(kWidth, kBanner + kPages);
   banner_ = std::make_unique<WxBrowser>(this, wxPoint(0, 0), wxSize(kWidth, kBanner));
@@ -62,6 +67,17 @@ Tfrm_main::Tfrm_main(const std::string& appPath)
 }
 
 Tfrm_main::~Tfrm_main() = default;
+
+bool Tfrm_main::Destroy() {
+  StopBrowserEvents(this);
+  if (ScriptRunning()) {
+    Hide();
+    if (!destroyRetry_.IsRunning()) destroyRetry_.StartOnce(20);
+    return true;
+  }
+  destroyRetry_.Stop();
+  return wxFrame::Destroy();
+}
 
 void Tfrm_main::FormCreate(const std::string& appPath) {
   SetAppPath(appPath);                          // 1

@@ -3,6 +3,7 @@
 
 #include <wx/frame.h>
 #include <wx/notebook.h>
+#include <wx/timer.h>
 
 #include <memory>
 
@@ -20,8 +21,16 @@ class Tfrm_main : public wxFrame, public Shell {
   explicit Tfrm_main(const std::string& appPath);
   ~Tfrm_main() override;
 
+  // Waits while a page script runs: its nested event loop must not see
+  // the window deleted underneath the handler that started it.
+  bool Destroy() override;
+
   void ShowInfoBox(const std::string& text, const std::string& caption) override;
   void OpenInBrowserWindow(const std::string& url) override;
+
+  // The program's window ends the program when it closes, whether or not
+  // the toolkit gets round to deleting it (workers may still be running).
+  void SetExitOnClose(bool on) { exitOnClose_ = on; }
 
   // Tests replace the shell so no dialog or outside browser opens.
   void SetShell(Shell* shell) { ctx_.shell = shell; }
@@ -37,6 +46,8 @@ class Tfrm_main : public wxFrame, public Shell {
   void FormCreate(const std::string& appPath);
 
   TabContext ctx_;
+  wxTimer destroyRetry_;
+  bool exitOnClose_ = false;
   std::unique_ptr<WxBrowser> banner_;
   int prefetchStarted_ = 0;
 };

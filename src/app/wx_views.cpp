@@ -1,6 +1,9 @@
 #include "app/wx_views.h"
 
 #include <webkit2/webkit2.h>
+#include <wx/toplevel.h>
+
+#include <set>
 
 #include "app/wx_util.h"
 #include "base/appenv.h"
@@ -38,17 +41,37 @@ std::string JsString(const std::string& utf8) {
   return out + "\"";
 }
 
+int g_scriptDepth = 0;
+std::set<WxBrowser*> g_browsers;  // user-interface thread only
+
 }  // namespace
+
+bool ScriptRunning() { return g_scriptDepth > 0; }
+
+void StopBrowserEvents(wxWindow* top) {
+  for (WxBrowser* b : g_browsers)
+    if (wxGetTopLevelParent(b->View()) == top) b->OnDocumentComplete = nullptr;
+}
 
 WxBrowser::WxBrowser(wxWindow* parent, const wxPoint& pos, const wxSize& size, bool scripts) {
   view_ = wxWebView::New(parent, wxID_ANY, wxWebViewDefaultURLStr, pos, size);
   WebKitSettings* s = webkit_web_view_get_settings(Native(view_));
   webkit_settings_set_default_charset(s, "GBK");
   if (!scripts) webkit_settings_set_enable_javascript_markup(s, FALSE);
-  view_->Bind(wxEVT_WEBVIEW_LOADED, [this](wxWebViewEvent& e) {
+  g_browsers.insert(this);
+  std::weak_ptr<bool> alive = alive_;
+  view_->Bind(wxEVT_WEBVIEW_LOADED, [this, alive](wxWebViewEvent& e) {
     e.Skip();
-    if (OnDocumentComplete) OnDocumentComplete();
+    if (alive.expired()) return;
+    // Copied: the handler may replace the callback while it runs.
+    auto complete = OnDocumentComplete;
+    if (complete) complete();
   });
+}
+
+WxBrowser::~WxBrowser() {
+  g_browsers.erase(this);
+  alive_.reset();
 }
 
 void WxBrowser::Navigate(const std::string& address) { view_->LoadURL(ToUrl(address)); }
@@ -62,11 +85,14 @@ void WxBrowser::ShowHtml(const std::string& html) {
 }
 
 bool WxBrowser::RunScript(const wxString& js, wxString* result) {
+  ++g_scriptDepth;
+  bool ok = false;
   try {
-    return view_->RunScript(js, result);
+    ok = view_->RunScript(js, result);
   } catch (...) {
-    return false;
   }
+  --g_scriptDepth;
+  return ok;
 }
 
 std::string WxBrowser::BodyText() {

@@ -8,15 +8,26 @@
 #include <wx/textctrl.h>
 #include <wx/webview.h>
 
+#include <memory>
+
 #include "base/ui.h"
 
 namespace zel {
+
+// True while one of our scripts runs in a page. wxWebView::RunScript spins
+// a nested event loop, so events (even the window's destruction) can run
+// underneath the handler that called it.
+bool ScriptRunning();
+// From now on the browsers inside window top report no more loaded pages:
+// the window is going away.
+void StopBrowserEvents(wxWindow* top);
 
 class WxBrowser : public Browser {
  public:
   // scripts=false turns page scripts off (inline scripts and event-handler
   // attributes stay inert) while RunScript still works.
   WxBrowser(wxWindow* parent, const wxPoint& pos, const wxSize& size, bool scripts = true);
+  ~WxBrowser() override;
   void Navigate(const std::string& address) override;
   void ShowHtml(const std::string& html) override;
   std::string BodyText() override;
@@ -27,6 +38,8 @@ class WxBrowser : public Browser {
 
  private:
   wxWebView* view_;
+  // Events the view sends after this object is gone are dropped.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 class WxList : public ListView {

@@ -15,10 +15,12 @@
 namespace zel {
 namespace {
 
-std::string g_appPath = "./";
-StartupValues g_startup;
-std::mutex g_templateLock;
-std::string g_templateName = "default";
+// Never destroyed: detached workers may still read them while the process
+// ends, after static destructors have started.
+std::string& g_appPath = *new std::string("./");
+StartupValues& g_startup = *new StartupValues;
+std::mutex& g_templateLock = *new std::mutex;
+std::string& g_templateName = *new std::string("default");
 std::atomic<int> g_online{-1};  // -1: ask the system
 
 }  // namespace

@@ -9,8 +9,9 @@
 namespace zel {
 namespace {
 
-std::mutex g_limitsLock;
-DownloadLimits g_limits;
+// Never destroyed, like every value a detached worker may read at exit.
+std::mutex& g_limitsLock = *new std::mutex;
+DownloadLimits& g_limits = *new DownloadLimits;
 
 void GlobalInit() {
   static std::once_flag once;

@@ -93,7 +93,9 @@ TEST(MemoConcurrency, AppendsStayPairedWhileSearched) {
     });
   for (int i = 0; i < 200; ++i) {
     auto page = memo.FindForecast("1-" + std::to_string(i / 2));
-    if (page) EXPECT_EQ(*page, "page 1-" + std::to_string(i / 2));
+    if (page) {
+      EXPECT_EQ(*page, "page 1-" + std::to_string(i / 2));
+    }
   }
   for (auto& w : writers) w.join();
   TextList keys = memo.ForeCastKeys(), pages = memo.ForeCastPages();
