@@ -17,6 +17,9 @@ void CNForecast(TWeatherCN& src, const TextList& lines, TextList& fields);
 void CNTrend(TWeatherCN& src, const TextList& lines, TextList& fields);
 void OnlineForecast(const TextList& lines, TextList& fields);
 void OnlineWind(const TextList& lines, TextList& fields);
+// The inner page's path named by an online frame page; empty when the page
+// holds no readable frame line.
+std::string OnlineFramePath(const TextList& lines);
 
 }  // namespace parse
 }  // namespace zel

@@ -39,20 +39,8 @@ std::string FramedAddress(const std::string& query, const std::string& tempFile)
   std::string address;
   TextList lines;
   if (DownloadToList(ServerBase("Online") + "/cgi-bin/region?" + query, tempFile, lines)) {
-    long long head = -1;
-    for (size_t i = 0; i < lines.size(); ++i)
-      if (SameText(lines[i], "</HEAD>")) {
-        head = static_cast<long long>(i);
-        break;
-      }
-    long long n = head + 2;
-    if (n < static_cast<long long>(lines.size())) {
-      const std::string& line = lines[static_cast<size_t>(n)];
-      long long s = static_cast<long long>(Pos("src", line)), c = static_cast<long long>(Pos("scrolling", line));
-      // Without both there is no frame element: never fetch the bare server.
-      std::string path = s > 0 && c > 0 ? Copy(line, s + 5, c - 3 - (s + 5) + 1) : std::string();
-      if (!path.empty()) address = ServerBase("Online") + path;
-    }
+    std::string path = parse::OnlineFramePath(lines);
+    if (!path.empty()) address = ServerBase("Online") + path;
   }
   if (address.empty()) ErrorText = MsgNoFrame();
   DeleteFile(tempFile);
@@ -60,6 +48,21 @@ std::string FramedAddress(const std::string& query, const std::string& tempFile)
 }
 
 }  // namespace
+
+std::string parse::OnlineFramePath(const TextList& lines) {
+  long long head = -1;
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (SameText(lines[i], "</HEAD>")) {
+      head = static_cast<long long>(i);
+      break;
+    }
+  long long n = head + 2;
+  if (n >= static_cast<long long>(lines.size())) return {};
+  const std::string& line = lines[static_cast<size_t>(n)];
+  long long s = static_cast<long long>(Pos("src", line)), c = static_cast<long long>(Pos("scrolling", line));
+  // Without both there is no frame element: never fetch the bare server.
+  return s > 0 && c > 0 ? Copy(line, s + 5, c - 3 - (s + 5) + 1) : std::string();
+}
 
 void parse::OnlineForecast(const TextList& lines, TextList& fields) {
   static const std::string month = G(u8"月"), low = G(u8"最低"), high = G(u8"最高"), am = G(u8"上午");
