@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "base/appenv.h"
@@ -14,7 +15,9 @@ namespace zel::fuzz {
 // One scratch application folder per process, created on first use.
 inline const std::string& ScratchApp() {
   static const std::string dir = [] {
-    char tmpl[] = "/tmp/zelfuzz-XXXXXX";
+    // Memory-backed when possible: many targets write a file per input.
+    char tmpl[] = "/dev/shm/zelfuzz-XXXXXX";
+    if (::access("/dev/shm", W_OK) != 0) std::strcpy(tmpl, "/tmp/zelfuzz-XXXXXX");
     std::string d = ::mkdtemp(tmpl) ? std::string(tmpl) + "/" : std::string("/tmp/");
     ::mkdir((d + "Download").c_str(), 0755);
     SetAppPath(d);
