@@ -10,20 +10,6 @@ std::string MoreData() { return G(u8"我们会不断更新数据"); }
 std::string IpLabel() { return G(u8"IP地址："); }
 }  // namespace marker
 
-std::string HtmlEscape(std::string_view gbk) {
-  std::string out;
-  for (char c : gbk) {
-    switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 namespace {
 
 // title and every text are UTF-8 literals here; the page leaves as GBK.

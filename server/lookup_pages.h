@@ -5,6 +5,8 @@
 // lays it out or not. Pages are GBK.
 #pragma once
 
+#include "base/text.h"
+
 #include <string>
 #include <string_view>
 
@@ -33,7 +35,5 @@ std::string MobileLabel();   // 手机号码：
 std::string MoreData();      // 我们会不断更新数据
 std::string IpLabel();       // IP地址：
 }  // namespace marker
-
-std::string HtmlEscape(std::string_view gbk);
 
 }  // namespace zel::server

@@ -23,6 +23,8 @@ cmake --build build-fuzz --target "fuzz_$target" -j"$(nproc)"
 
 mkdir -p "build-fuzz/corpus/$target" build-fuzz/crashes
 cp -n tests/fuzz/corpus/"$target"/* "build-fuzz/corpus/$target/" 2>/dev/null || true
+# Page parsers start from the weather page fixtures.
+case $target in page_*) cp -n tests/data/weather/*.htm "build-fuzz/corpus/$target/" ;; esac
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1
 exec "build-fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
   -artifact_prefix=build-fuzz/crashes/"$target"- -print_final_stats=1 "$@" "build-fuzz/corpus/$target"

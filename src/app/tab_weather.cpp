@@ -99,9 +99,13 @@ void WeatherTabPanel::LoadSettings() {
 
 void WeatherTabPanel::btnWeatherServerClick() {
   MirrorMenu();
-  // Just below the button, as the window lays it out.
-  wxPoint at = btnWeatherServer->GetPosition();
-  PopupMenu(suiPopupMenu1, at.x, at.y + btnWeatherServer->GetSize().y);
+  // The window's outer position plus the controls' offsets in their
+  // parents, and 20 pixels more below the button.
+  wxWindow* top = wxGetTopLevelParent(this);
+  wxPoint button = btnWeatherServer->GetPosition();
+  wxPoint screen(top->GetPosition().x + button.x,
+                 top->GetPosition().y + GetParent()->GetPosition().y + button.y + btnWeatherServer->GetSize().y + 20);
+  PopupMenu(suiPopupMenu1, ScreenToClient(screen));
 }
 
 WeatherTabPanel* CreateWeatherTab(wxWindow* book, TabContext& ctx) { return new WeatherTabPanel(book, ctx); }

@@ -91,6 +91,21 @@ std::string IncludeBackslash(std::string_view path) {
   return out;
 }
 
+std::string HtmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
 bool ParseInt(std::string_view text, long long& out) {
   std::string t = Trim(text);
   if (t.empty()) return false;

@@ -42,6 +42,10 @@ bool SameText(std::string_view a, std::string_view b);
 // First index of text in list compared with SameText; -1 when absent.
 int IndexOfText(const TextList& list, std::string_view text);
 
+// &, <, > and " as entities, so a value cannot turn into markup. Byte-wise
+// is safe for GBK: these bytes never occur inside a double-byte character.
+std::string HtmlEscape(std::string_view text);
+
 // Whole-text decimal integer (optional sign, surrounding blanks allowed) or
 // hex with a "0x" or "$" prefix; false for anything else.
 bool ParseInt(std::string_view text, long long& out);

@@ -27,23 +27,6 @@ std::string FallbackTemplate() {
   return t + "</table></body></html>";
 }
 
-// Festival names and the folder path land inside markup; these four bytes
-// never occur inside a GBK character, so a byte-wise pass is safe.
-std::string Html(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out.push_back(c);
-    }
-  }
-  return out;
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // "MMDD" -> month and day, digits only.
@@ -105,7 +88,7 @@ MonthCellTexts MonthCells(int year, int month, const CivilDate& today, const Tex
       int m = 0, day = 0;
       if (SplitKey(entry, m, day) && m == month && day == d) text = entry.size() > 5 ? entry.substr(5) : "";
     }
-    std::string cell = std::to_string(d) + "<br>" + Html(text);
+    std::string cell = std::to_string(d) + "<br>" + HtmlEscape(text);
     if (today == CivilDate{year, month, d}) cell = "<font color=\"#FF0000\">" + cell + "</font>";
     cells[static_cast<size_t>(first + d - 2)] = std::move(cell);
   }
@@ -114,7 +97,7 @@ MonthCellTexts MonthCells(int year, int month, const CivilDate& today, const Tex
 
 std::string RenderMonthPage(std::string_view t, std::string_view appPath, const MonthCellTexts& cells) {
   static constexpr std::string_view kPath = "[path]";
-  const std::string path = Html(appPath);
+  const std::string path = HtmlEscape(appPath);
   std::string out;
   out.reserve(t.size() + 42 * 24 + 8 * path.size());
   std::bitset<43> used;

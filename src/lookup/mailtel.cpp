@@ -7,26 +7,6 @@
 #include "base/gbk.h"
 
 namespace zel {
-namespace {
-
-// Values come from a data file that the update may replace; they must not
-// turn into markup. Ordinary names and codes pass unchanged.
-std::string Html(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out.push_back(c);
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 TMailTel::TMailTel(const std::string& iniPath) : IniFile(iniPath) { Provinces = IniFile.ReadSection("Province"); }
 
@@ -70,13 +50,13 @@ void TMailTel::BuildPage() {
   WorkLines.push_back("<head>");
   WorkLines.push_back(title);
   WorkLines.push_back("</head>");
-  WorkLines.push_back("<body oncontextmenu=\"return false\" background=\"" + Html(AppPath()) +
+  WorkLines.push_back("<body oncontextmenu=\"return false\" background=\"" + HtmlEscape(AppPath()) +
                       "images/main_bg.gif\" style=\"overflow-x:hidden\" topmargin=\"1\" leftmargin=\"1\">");
   WorkLines.push_back(
       "<table width=\"354\" border=\"1\" cellspacing=\"0\" cellpadding=\"0\" font color=\"#184888\" "
       "bordercolorlight=\"#666666\" bordercolordark=\"#FFFFFF\" bgcolor=\"#E1F0FF\">");
   WorkLines.push_back("<tr>");
-  WorkLines.push_back(header + Html(CurrentProvince) + "</td>");
+  WorkLines.push_back(header + HtmlEscape(CurrentProvince) + "</td>");
   WorkLines.push_back("</tr>");
   WorkLines.push_back("<tr>");
   WorkLines.push_back(colName);
@@ -85,7 +65,7 @@ void TMailTel::BuildPage() {
   WorkLines.push_back("</tr>");
   for (size_t k = 0; k < Rows.size() / 3; ++k) {
     WorkLines.push_back("<tr>");
-    for (size_t j = 0; j < 3; ++j) WorkLines.push_back(cell + Html(Rows[3 * k + j]) + "</font></td>");
+    for (size_t j = 0; j < 3; ++j) WorkLines.push_back(cell + HtmlEscape(Rows[3 * k + j]) + "</font></td>");
     WorkLines.push_back("</tr>");
   }
   WorkLines.push_back("</table>");

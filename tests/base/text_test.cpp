@@ -76,6 +76,12 @@ TEST(TextOps, IncludeBackslashAddsOneSlash) {
   EXPECT_EQ(IncludeBackslash("/"), "/");
 }
 
+TEST(TextOps, HtmlEscapeKeepsGbkAndDisarmsMarkup) {
+  EXPECT_EQ(HtmlEscape("<script>a&\"b\"</script>"), "&lt;script&gt;a&amp;&quot;b&quot;&lt;/script&gt;");
+  std::string name = G(u8"广州");
+  EXPECT_EQ(HtmlEscape(name), name);
+}
+
 TEST(TextOps, ParseIntAcceptsOnlyWholeNumbers) {
   struct Case {
     const char* text;
@@ -86,7 +92,9 @@ TEST(TextOps, ParseIntAcceptsOnlyWholeNumbers) {
   for (const auto& c : cases) {
     long long v = 0;
     EXPECT_EQ(ParseInt(c.text, v), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(v, c.value) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
   }
 }
 

@@ -16,7 +16,9 @@ TEST(MemoConcurrency, PairsStayParallelUnderConcurrentAppendsLookupsAndClears) {
         std::string key = "p" + std::to_string(t) + "-c" + std::to_string(i);
         memo.AppendForecast(key, "page of " + key);
         auto found = memo.FindForecast(key);
-        if (found) EXPECT_EQ(*found, "page of " + key);
+        if (found) {
+          EXPECT_EQ(*found, "page of " + key);
+        }
       }
     });
   workers.emplace_back([&memo] {
