@@ -1,6 +1,7 @@
 // The INI service reading any file, and writing a key into it without
 // losing the other keys.
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/files.h"
@@ -24,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto keysBefore = before.empty() ? zel::TextList() : ini.ReadSection(before);
   const std::string section = "zzfuzz";
   if (!zel::SameText(before, section) && ini.WriteString(section, "k", key)) {
-    if (ini.ReadSection(section) != zel::TextList{"k"}) std::abort();
+    auto keys = ini.ReadSection(section);  // the file may hold this section already
+    if (std::find(keys.begin(), keys.end(), "k") == keys.end()) std::abort();
     if (!before.empty() && ini.ReadSection(before) != keysBefore) std::abort();
   }
   ini.EraseSection(section);
