@@ -9,10 +9,6 @@ namespace zel {
 // fetches and renders the favourite's forecast and appends it to the memo.
 void StartWeatherThr(const std::string& province, const std::string& city, const std::string& number);
 
-}  // namespace zel
-
-namespace zel {
-
 // Workers started and not yet ended (tests wait for them).
 int WeatherThrRunning();
 
