@@ -92,7 +92,7 @@ TEST_F(DownloadTest, OnlyWebAddressesAreFetched) {
   EXPECT_TRUE(IsWebAddress("HTTPS://x"));
 }
 
-TEST_F(DownloadTest, RefusedConnectionFailsQuickly) {
+TEST_F(DownloadTest, RefusedConnectionFails) {
   LoopbackServer closed;  // never started: find a port nobody listens on
   int port = closed.http().bind_to_any_port("127.0.0.1");
   closed.http().stop();

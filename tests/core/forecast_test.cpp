@@ -2,7 +2,7 @@
 
 #include "base/appenv.h"
 #include "base/ini.h"
-#include "support/fakes.h"
+#include "support/weather_views.h"
 #include "support/testutil.h"
 #include "weather/forecast.h"
 #include "weather/memo.h"
@@ -120,25 +120,13 @@ TEST(ForecastManager, SetTemplateSwitchesOnlyToAWholeSet) {
 }
 
 // The weather tab's start-up and favourite handlers, driven through fakes.
-class WeatherTabTest : public ::testing::Test {
+class WeatherTabTest : public ::testing::Test, protected zel::test::FakeWeatherViews {
  protected:
   WeatherTab Make() {
-    WeatherViews v;
-    v.webBrowser1 = &browser;
-    v.cboProvince = &province;
-    v.lsbCity = &city;
-    v.lsbSC = &fav;
-    v.lblInfo = &info;
-    v.btnWend = &wend;
-    v.btnWeather = &weather;
     wend.caption = G(u8"风力预报");
-    return WeatherTab(v);
+    return WeatherTab(Views());
   }
   Catalogue app;
-  zel::test::FakeBrowser browser;
-  zel::test::FakeList province, city, fav;
-  zel::test::FakeText info;
-  zel::test::FakeControl wend, weather;
 };
 
 TEST_F(WeatherTabTest, StartupFillsListsAndChoosesTheSource) {

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "base/appenv.h"
-#include "support/fakes.h"
+#include "support/weather_views.h"
 #include "weather/cache.h"
 #include "weather/forecast.h"
 #include "weather/memo.h"
@@ -36,12 +36,10 @@ TEST(Stress, FiftyPrefetchWorkersBesideTheQueryFlow) {
   app.Write("Favorite.ini", favourites);
   PageMemo::Instance().Clear();
 
-  FakeBrowser browser;
-  FakeList province, city, fav;
-  FakeText info;
-  FakeControl wend, weather;
-  WeatherViews v{&browser, &province, &city, &fav, &info, &wend, &weather};
-  WeatherTab tab(v);
+  FakeWeatherViews views;
+  auto& city = views.city;
+  auto& fav = views.fav;
+  WeatherTab tab(views.Views());
   tab.LoadSettings();
   ASSERT_EQ(tab.StartPrefetch(), kFavourites);
 

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "base/ini.h"
-#include "support/fakes.h"
+#include "support/weather_views.h"
 #include "weather/cache.h"
 #include "weather/memo.h"
 #include "weather/status.h"
@@ -15,7 +15,7 @@
 namespace zel::test {
 namespace {
 
-class QueryTest : public ::testing::Test {
+class QueryTest : public ::testing::Test, protected FakeWeatherViews {
  protected:
   void SetUp() override {
     PageMemo::Instance().Clear();
@@ -28,15 +28,7 @@ class QueryTest : public ::testing::Test {
   }
   void Start(const std::u8string_view server = u8"中央气象台") {
     Startup().weatherServer = G(server);
-    WeatherViews v;
-    v.webBrowser1 = &browser;
-    v.cboProvince = &province;
-    v.lsbCity = &city;
-    v.lsbSC = &fav;
-    v.lblInfo = &info;
-    v.btnWend = &wend;
-    v.btnWeather = &weather;
-    tab = std::make_unique<WeatherTab>(v);
+    tab = std::make_unique<WeatherTab>(Views());
     tab->LoadSettings();
   }
   // Province combo on 广东, city row 广州 selected.
@@ -50,10 +42,6 @@ class QueryTest : public ::testing::Test {
 
   AppFolder app;
   PageServer srv;
-  FakeBrowser browser;
-  FakeList province, city, fav;
-  FakeText info;
-  FakeControl wend, weather;
   std::unique_ptr<WeatherTab> tab;
 };
 
