@@ -125,15 +125,14 @@ bool SafeFileName(const std::string& name) {
 }
 
 std::string PublicBase(const httplib::Request& req, const ServerOptions& o) {
-  std::string host = req.get_header_value("Host");
-  bool plain = !host.empty() && host.size() < 100;
-  for (char c : host)
-    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == ':' || c == '-' || c == '[' || c == ']'))
-      plain = false;
-  if (plain) return "http://" + host;
-  std::string h = o.listen == "0.0.0.0" || o.listen == "::" ? "127.0.0.1" : o.listen;
+  // Never the client's Host header: a description fetched through a forged
+  // Host would send every later download to a host of the client's choosing.
+  std::string h = o.listen;
+  if (h.empty() || h == "0.0.0.0" || h == "::") h = req.local_addr.empty() ? "127.0.0.1" : req.local_addr;
   if (h.find(':') != std::string::npos) h = "[" + h + "]";
-  return "http://" + h + ":" + std::to_string(o.port);
+  // The port the request came in on: with --port 0 the configured one is 0.
+  int port = req.local_port > 0 ? req.local_port : o.port;
+  return "http://" + h + ":" + std::to_string(port);
 }
 
 CompanionServer::CompanionServer(ServerOptions o, std::ostream& log) : o_(std::move(o)), log_(log) {}

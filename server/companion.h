@@ -69,8 +69,9 @@ class CompanionServer {
   std::map<std::string, std::string> stations_;
 };
 
-// The base address the update description names for its files: the Host
-// the client used when it is a plain host[:port], else listen:port.
+// The base address the update description names for its files: the
+// configured listen address (for a wildcard, the local address the request
+// arrived on) and the port it arrived on. The Host header plays no part.
 std::string PublicBase(const httplib::Request& req, const ServerOptions& o);
 // A plain file name (letters, digits, '.', '_', '-'; no leading '.').
 bool SafeFileName(const std::string& name);
