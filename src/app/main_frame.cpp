@@ -82,6 +82,7 @@ bool Tfrm_main::Destroy() {
 void Tfrm_main::FormCreate(const std::string& appPath) {
   SetAppPath(appPath);                          // 1
   CreateDir(AppPath() + "Download");            // 2
+  RemoveLeftoverTemps(AppPath());  // what a killed run left half-written
   SetTitle(W8(u8"Zelmora天气预报") + kVersion);  // 3
   PageControl1->SetSelection(0);                // 4
   LoadSysSettings();                            // 5

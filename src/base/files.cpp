@@ -1,13 +1,16 @@
 #include "base/files.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <thread>
@@ -77,11 +80,17 @@ bool CopyFile(const std::string& from, const std::string& to) {
 
 void DeleteFile(const std::string& path) { ::unlink(path.c_str()); }
 
-bool ReadFile(const std::string& path, std::string& data) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+bool ReadFile(const std::string& path, std::string& data, size_t maxBytes) {
+  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
+    std::fprintf(stderr, "zelmora: %s is larger than %zu bytes, not read\n", path.c_str(), maxBytes);
     ::close(fd);
     return false;
   }
@@ -95,6 +104,11 @@ bool ReadFile(const std::string& path, std::string& data) {
       return false;
     }
     if (n == 0) break;
+    if (data.size() + static_cast<size_t>(n) > maxBytes) {  // grew while we read
+      std::fprintf(stderr, "zelmora: %s is larger than %zu bytes, not read\n", path.c_str(), maxBytes);
+      ::close(fd);
+      return false;
+    }
     data.append(buf, static_cast<size_t>(n));
   }
   ::close(fd);
@@ -176,9 +190,9 @@ std::string JoinLines(const TextList& lines) {
   return out;
 }
 
-bool LoadLines(const std::string& path, TextList& lines) {
+bool LoadLines(const std::string& path, TextList& lines, size_t maxBytes) {
   std::string data;
-  if (!ReadFile(path, data)) return false;
+  if (!ReadFile(path, data, maxBytes)) return false;
   size_t nul = data.find('\0');
   if (nul != std::string::npos) data.resize(nul);
   lines = SplitLines(data);
@@ -186,5 +200,51 @@ bool LoadLines(const std::string& path, TextList& lines) {
 }
 
 bool SaveLines(const std::string& path, const TextList& lines) { return WriteFileAtomic(path, JoinLines(lines)); }
+
+namespace {
+
+// The pid of a temporary's name ("x.tmp<pid>-<n>"), 0 when it is not one.
+pid_t TempOwner(const std::string& name) {
+  size_t at = name.rfind(".tmp");
+  if (at == std::string::npos || at == 0) return 0;
+  size_t i = at + 4, digits = 0;
+  long long pid = 0;
+  for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && digits < 10; ++i, ++digits) pid = pid * 10 + (name[i] - '0');
+  if (digits == 0 || i >= name.size() || name[i] != '-' || ++i >= name.size()) return 0;
+  for (; i < name.size(); ++i)
+    if (name[i] < '0' || name[i] > '9') return 0;
+  return pid > 0 && pid <= INT32_MAX ? static_cast<pid_t>(pid) : 0;
+}
+
+int RemoveTempsIn(const std::string& dir, int depth) {
+  if (depth > 8) return 0;
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return 0;
+  int removed = 0;
+  TextList subdirs;
+  while (dirent* e = ::readdir(d)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    std::string full = dir + name;
+    struct stat st;
+    if (::lstat(full.c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      subdirs.push_back(full + "/");
+      continue;
+    }
+    pid_t owner = TempOwner(name);
+    if (!S_ISREG(st.st_mode) || owner == 0) continue;
+    bool ownerGone = ::kill(owner, 0) != 0 && errno == ESRCH;
+    bool old = ::time(nullptr) - st.st_mtime > 60;
+    if ((ownerGone || old) && ::unlink(full.c_str()) == 0) ++removed;
+  }
+  ::closedir(d);
+  for (const auto& sub : subdirs) removed += RemoveTempsIn(sub, depth + 1);
+  return removed;
+}
+
+}  // namespace
+
+int RemoveLeftoverTemps(const std::string& folder) { return RemoveTempsIn(IncludeBackslash(folder), 0); }
 
 }  // namespace zel

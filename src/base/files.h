@@ -2,6 +2,8 @@
 // then rename) and serialised per path across threads.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -20,8 +22,14 @@ bool CopyFile(const std::string& from, const std::string& to);
 // The file is gone afterwards; failure is ignored.
 void DeleteFile(const std::string& path);
 
-// Whole file into data; false when it cannot be read.
-bool ReadFile(const std::string& path, std::string& data);
+// Settings, data, template and cache files are never larger than this; a
+// bigger one is refused with a line on stderr.
+constexpr size_t kMaxTextFileBytes = 4u << 20;
+
+// Whole file into data; false when it cannot be read, is not a regular file
+// (a FIFO or device is never opened for reading, so it cannot hang us) or
+// holds more than maxBytes (then with a line on stderr).
+bool ReadFile(const std::string& path, std::string& data, size_t maxBytes = SIZE_MAX);
 // Replaces the file with data atomically; takes the path's lock.
 bool WriteFileAtomic(const std::string& path, std::string_view data);
 
@@ -40,7 +48,13 @@ TextList ListSubDirs(const std::string& folder);
 TextList SplitLines(std::string_view data);
 std::string JoinLines(const TextList& lines);
 // Loads path as lines; the text ends at the first zero byte.
-bool LoadLines(const std::string& path, TextList& lines);
+bool LoadLines(const std::string& path, TextList& lines, size_t maxBytes = kMaxTextFileBytes);
+
+// Removes the temporaries that a killed writer left beside its files
+// (name + ".tmp<pid>-<n>") anywhere under folder, without following links.
+// A temporary of a process still running is kept unless it is older than a
+// minute. Returns how many were removed.
+int RemoveLeftoverTemps(const std::string& folder);
 bool SaveLines(const std::string& path, const TextList& lines);
 
 }  // namespace zel

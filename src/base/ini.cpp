@@ -1,5 +1,8 @@
 #include "base/ini.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <mutex>
 #include <optional>
 
@@ -33,10 +36,25 @@ bool KeyValue(const std::string& line, std::string& key, std::string& value) {
   return true;
 }
 
+// A missing file, or one that is not a regular file, reads as empty; so
+// does one over the size cap (LoadLines says so on stderr).
 TextList Load(const std::string& path) {
   TextList lines;
-  LoadLines(path, lines);
+  LoadLines(path, lines, kMaxTextFileBytes);
   return lines;
+}
+
+// For a write: false when the file is there but too big to read, so the
+// write would drop everything else it holds.
+bool LoadForWrite(const std::string& path, TextList& lines) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      static_cast<unsigned long long>(st.st_size) > kMaxTextFileBytes) {
+    std::fprintf(stderr, "zelmora: %s is larger than %zu bytes, not written\n", path.c_str(), kMaxTextFileBytes);
+    return false;
+  }
+  lines = Load(path);
+  return true;
 }
 
 // Index range [begin, end) of the body of the first section named so;
@@ -116,8 +134,12 @@ TextList IniFile::ReadSections() const {
 }
 
 bool IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) const {
-  std::lock_guard<std::mutex> lock(PathLock(path_));
-  TextList lines = Load(path_);
+  return WriteStrings(section, {{key, value}});
+}
+
+namespace {
+
+void SetKey(TextList& lines, const std::string& section, const std::string& key, const std::string& value) {
   std::string line = OneLine(key) + "=" + OneLine(value);
   Range r = FindSection(lines, section);
   if (r.header == std::string::npos) {
@@ -138,12 +160,23 @@ bool IniFile::WriteString(const std::string& section, const std::string& key, co
     }
     if (!done) lines.insert(lines.begin() + static_cast<long>(lastKey + 1), line);
   }
+}
+
+}  // namespace
+
+bool IniFile::WriteStrings(const std::string& section,
+                           const std::vector<std::pair<std::string, std::string>>& values) const {
+  std::lock_guard<std::mutex> lock(PathLock(path_));
+  TextList lines;
+  if (!LoadForWrite(path_, lines)) return false;
+  for (const auto& [key, value] : values) SetKey(lines, section, key, value);
   return WriteFileAtomicLocked(path_, JoinLines(lines));
 }
 
 bool IniFile::EraseSection(const std::string& section) const {
   std::lock_guard<std::mutex> lock(PathLock(path_));
-  TextList lines = Load(path_);
+  TextList lines;
+  if (!LoadForWrite(path_, lines)) return false;
   Range r = FindSection(lines, section);
   if (r.header == std::string::npos) return true;
   lines.erase(lines.begin() + static_cast<long>(r.header), lines.begin() + static_cast<long>(r.end));

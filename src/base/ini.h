@@ -5,6 +5,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/text.h"
 
@@ -28,6 +30,10 @@ class IniFile {
   // Line breaks in the value are written as blanks, so they cannot end the
   // line early and forge other keys.
   bool WriteString(const std::string& section, const std::string& key, const std::string& value) const;
+  // Several keys of one section in one atomic rewrite: a crash leaves all
+  // of them old or all new.
+  bool WriteStrings(const std::string& section, const std::vector<std::pair<std::string, std::string>>& values) const;
+  // Writes refuse a file over the size cap rather than drop what it holds.
   bool EraseSection(const std::string& section) const;
 
   static constexpr size_t kMaxValue = 2047;

@@ -1,5 +1,7 @@
 #include "update/safe_path.h"
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <cstdlib>
 
@@ -57,6 +59,14 @@ std::optional<std::string> PathInside(const std::string& folder, const std::stri
   }
   std::string out = base;
   for (size_t i = 0; i < parts.size(); ++i) out += (i ? "/" : "") + parts[i];
+  // The name itself may be a link too: it must resolve inside (a dangling
+  // one cannot be shown to).
+  struct stat st;
+  if (::lstat(out.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char buf[PATH_MAX];
+    if (!root || !::realpath(out.c_str(), buf) || std::string(buf).compare(0, root->size(), *root) != 0)
+      return std::nullopt;
+  }
   return out;
 }
 

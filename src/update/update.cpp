@@ -48,7 +48,20 @@ UpdateReport TWeb::Execute() {
 
   IniFile ini(desc);
   r.remoteVersion = ini.ReadString("main", "DataVersion", "0");
-  bool newer = CompareVersion(s_.localVersion, r.remoteVersion) < 0;
+  // A version that is not a date or a number could compare above every
+  // later one and block all further updates, so it is never recorded; a
+  // local one of that kind (left by an older run) counts as no version.
+  if (!IsDataVersion(r.remoteVersion)) {
+    log("refused: data version \"" + r.remoteVersion + "\" is not a date or a number");
+    r.result = UpdateResult::Refused;
+    return r;
+  }
+  std::string local = s_.localVersion;
+  if (!IsDataVersion(local)) {
+    log("local data version \"" + local + "\" is not a date or a number, taken as 0");
+    local = "0";
+  }
+  bool newer = CompareVersion(local, r.remoteVersion) < 0;
   log("data version: local " + s_.localVersion + ", remote " + r.remoteVersion +
       (newer ? " (newer)" : " (not newer)"));
   if (!newer) {
@@ -59,18 +72,31 @@ UpdateReport TWeb::Execute() {
   // Everything the description names is checked before anything is fetched,
   // so a refused description changes no file.
   const std::string staging = s_.appPath + "Download/";
-  long long count = ini.ReadInteger("download", "Num", 0);
-  std::string url = ini.ReadString("download", "URL", "");
-  if (count < 0) count = 0;
-  if (count > kMaxUpdateFiles) {
-    log("refused: " + std::to_string(count) + " files announced");
+  std::string numText = ini.ReadString("download", "Num", "");
+  long long count = 0;
+  if (!Trim(numText).empty() && (!ParseInt(numText, count) || count < 0 || count > kMaxUpdateFiles)) {
+    log("refused: \"" + numText + "\" files announced");
     r.result = UpdateResult::Refused;
     return r;
   }
+  std::string url = ini.ReadString("download", "URL", "");
   if (count > 0 && !IsWebAddress(url)) {
     log("refused: download address \"" + url + "\" is not http or https");
     r.result = UpdateResult::Refused;
     return r;
+  }
+  // The page names are opened later as AppPath + name: one that would lead
+  // out of the folder refuses the whole update, so the three keys always
+  // change together.
+  std::string pages[2];
+  const char* pageKeys[2] = {"AD", "face"};
+  for (int k = 0; k < 2; ++k) {
+    pages[k] = ini.ReadString("main", pageKeys[k], "");
+    if (!pages[k].empty() && !PathInside(s_.appPath, pages[k])) {
+      log(std::string("refused: ") + pageKeys[k] + " \"" + pages[k] + "\" leaves the application folder");
+      r.result = UpdateResult::Refused;
+      return r;
+    }
   }
   std::vector<Entry> entries;
   for (size_t i = 1; i <= static_cast<size_t>(count); ++i) {
@@ -118,20 +144,14 @@ UpdateReport TWeb::Execute() {
     return r;
   }
 
+  // One rewrite of Sys.ini: a kill leaves the old three keys or the new.
   IniFile sys(s_.appPath + "Sys.ini");
-  sys.WriteString("main", "DataVersion", r.remoteVersion);
-  log("Sys.ini: DataVersion=" + r.remoteVersion);
-  // The page names are opened later as AppPath + name: one that would lead
-  // out of the folder is not recorded.
-  for (const char* key : {"AD", "face"}) {
-    std::string page = ini.ReadString("main", key, "");
-    if (!page.empty() && !PathInside(s_.appPath, page)) {
-      log(std::string("Sys.ini: ") + key + " \"" + page + "\" leaves the application folder, not written");
-      continue;
-    }
-    sys.WriteString("main", key, page);
-    log(std::string("Sys.ini: ") + key + "=" + page);
+  if (!sys.WriteStrings("main", {{"DataVersion", r.remoteVersion}, {"AD", pages[0]}, {"face", pages[1]}})) {
+    log("Sys.ini: cannot be written");
+    r.result = UpdateResult::CopyFailed;
+    return r;
   }
+  log("Sys.ini: DataVersion=" + r.remoteVersion + ", AD=" + pages[0] + ", face=" + pages[1]);
   r.result = UpdateResult::Updated;
   return r;
 }

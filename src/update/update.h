@@ -33,7 +33,7 @@ constexpr long long kMaxUpdateFiles = 500;
 enum class UpdateResult {
   NoDescription,   // the description could not be fetched
   Current,         // the remote data version is not newer
-  Refused,         // the description names something outside its folder
+  Refused,         // names outside the folder, a bad version or file count
   NoStaging,       // the staging folder could not be created
   DownloadFailed,  // a data file could not be fetched
   CopyFailed,      // a file could not be put in place (an existing one)

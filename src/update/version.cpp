@@ -14,4 +14,13 @@ int CompareVersion(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+bool IsDataVersion(std::string_view v) {
+  if (v.empty() || v.size() > 32) return false;
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (!digit(v.front()) || !digit(v.back())) return false;
+  for (char c : v)
+    if (!digit(c) && c != '-' && c != '.' && c != '/') return false;
+  return true;
+}
+
 }  // namespace zel

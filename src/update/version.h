@@ -10,6 +10,10 @@ namespace zel {
 // Negative, zero or positive as a is smaller than, equal to or greater than b.
 int CompareVersion(std::string_view a, std::string_view b);
 
+// A data version is a date or a number: 1 to 32 bytes of digits and the
+// separators '-', '.' and '/', beginning and ending with a digit.
+bool IsDataVersion(std::string_view v);
+
 inline bool IsNewerVersion(std::string_view candidate, std::string_view current) {
   return CompareVersion(candidate, current) > 0;
 }

@@ -101,7 +101,7 @@ bool SaveFavoritesFile(const TextList& provinces, const TextList& cities) {
   std::lock_guard<std::mutex> lock(PathLock(fav.FileName()));
   TextList lines;
   std::string data;
-  if (ReadFile(fav.FileName(), data)) lines = SplitLines(data);
+  if (ReadFile(fav.FileName(), data, kMaxTextFileBytes)) lines = SplitLines(data);
   // Drop every [Favorite] section, keep all else.
   TextList kept;
   bool in = false;

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
 #include "base/files.h"
+#include "base/ini.h"
 #include "support/testutil.h"
 
 using namespace zel;
@@ -62,4 +65,62 @@ TEST(Files, ListSubDirsSkipsDotFoldersAndFiles) {
   EXPECT_EQ(ListSubDirs(dir.path()), (TextList{"blue", "default"}));
   EXPECT_TRUE(ListSubDirs(dir / "missing").empty());
   EXPECT_TRUE(CreateDir(dir / "blue")) << "an existing folder counts as created";
+}
+
+// A FIFO must not hang a read, and nothing over the cap is read or rewritten.
+TEST(Files, NonRegularAndOversizedFilesReadAsMissing) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo.ini").c_str(), 0644), 0);
+  ::mkdir((dir / "dir.ini").c_str(), 0755);
+  std::string big = "[main]\r\nDataVersion=1\r\n" + std::string(kMaxTextFileBytes, ';');
+  dir.Write("big.ini", big);
+  std::string atCap = "[main]\r\nDataVersion=1\r\n";
+  atCap += std::string(kMaxTextFileBytes - atCap.size(), ';');
+  dir.Write("cap.ini", atCap);
+  struct Case {
+    const char* name;
+    bool readable;
+    bool writable;  // a write is refused only where it would drop content
+  } cases[] = {
+      {"fifo.ini", false, true},
+      {"dir.ini", false, false},
+      {"big.ini", false, false},
+      {"cap.ini", true, true},
+  };
+  for (const auto& c : cases) {
+    TextList lines;
+    EXPECT_EQ(LoadLines(dir / c.name, lines), c.readable) << c.name;
+    IniFile ini(dir / c.name);
+    EXPECT_EQ(ini.ReadString("main", "DataVersion", "none"), c.readable ? "1" : "none") << c.name;
+    EXPECT_EQ(ini.WriteString("main", "AD", "x.htm"), c.writable) << c.name;
+  }
+  EXPECT_EQ(dir.Read("big.ini"), big) << "a refused write leaves the file as it was";
+}
+
+TEST(Files, LeftoverTemporariesOfEndedWritersAreRemoved) {
+  TempDir dir;
+  pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  std::string dead = std::to_string(gone), alive = std::to_string(::getpid());
+  ::mkdir((dir / "Download").c_str(), 0755);
+  TempDir outside;
+  ::symlink(outside.path().c_str(), (dir / "link").c_str());
+  outside.Write("x.tmp" + dead + "-1", "x");
+  struct Case {
+    std::string name;
+    bool removed;
+  } cases[] = {
+      {"Sys.ini.tmp" + dead + "-0", true},
+      {"Download/CC54511.txt.tmp" + dead + "-17", true},
+      {"Favorite.ini.tmp" + alive + "-3", false},  // a writer still running
+      {"feast.tmpl", false},
+      {"a.tmp" + dead + "-", false},
+      {"a.tmp" + dead + "-1x", false},
+      {".tmp" + dead + "-1", false},
+  };
+  for (const auto& c : cases) dir.Write(c.name, "x");
+  EXPECT_EQ(RemoveLeftoverTemps(dir.path()), 2);
+  for (const auto& c : cases) EXPECT_EQ(dir.Exists(c.name), !c.removed) << c.name;
+  EXPECT_TRUE(outside.Exists("x.tmp" + dead + "-1")) << "links are not followed";
 }

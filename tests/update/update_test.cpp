@@ -199,14 +199,6 @@ TEST(UpdateThread, RefusedDescriptionsChangeNothingInsideOrOutside) {
   }
 }
 
-TEST(UpdateThread, TooManyAnnouncedFilesAreRefused) {
-  AppFolder app;
-  UpdateServer srv;
-  srv.Description(Describe("2", "", "Num=100000000\r\nURL=" + srv.DataUrl() + "\r\n"));
-  EXPECT_EQ(TWeb(SettingsFor(app, srv, "1")).Execute().result, UpdateResult::Refused);
-  EXPECT_FALSE(app.Exists("Sys.ini"));
-}
-
 TEST(UpdateThread, DataFileAboveTheSizeCapIsAFailedDownload) {
   AppFolder app;
   UpdateServer srv;
@@ -220,15 +212,46 @@ TEST(UpdateThread, DataFileAboveTheSizeCapIsAFailedDownload) {
   EXPECT_FALSE(app.Exists("Sys.ini"));
 }
 
-TEST(UpdateThread, PageNamesLeavingTheFolderAreNotRecorded) {
+// Each would leave a state later runs cannot recover from, or half an update.
+TEST(UpdateThread, BadCountsVersionsAndPageNamesRefuseTheWholeUpdate) {
+  TempDir outside;
+  outside.Write("page.htm", "x");
+  struct Case {
+    std::string version, main, num;
+    const char* why;
+  } cases[] = {
+      {"2", "", "Num=100000000000000000000000", "a count far too large"},
+      {"2", "", "Num=501", "one file more than allowed"},
+      {"2", "", "Num=-5", "a negative count"},
+      {"2", "", "Num=three", "a count that is not a number"},
+      {"zzzz", "", "Num=0", "a version above every date"},
+      {"2026 12 08", "", "Num=0", "a version with blanks inside"},
+      {"v2", "", "Num=0", "a version that is not a date or number"},
+      {"2", "AD=../evil.htm\r\n", "Num=0", "AD in the parent folder"},
+      {"2", "face=/etc/passwd\r\n", "Num=0", "absolute face"},
+      {"2", "AD=linkout.htm\r\n", "Num=0", "AD itself a link leading out"},
+      {"2", "face=dangling.htm\r\n", "Num=0", "face a dangling link"},
+  };
+  for (const auto& c : cases) {
+    AppFolder app;
+    UpdateServer srv;
+    fs::create_symlink(outside / "page.htm", app / "linkout.htm");
+    fs::create_symlink(outside / "gone.htm", app / "dangling.htm");
+    const std::string sys = "[main]\r\nDataVersion=1\r\nAD=AD.htm\r\nface=Hello.htm\r\n";
+    app.Write("Sys.ini", sys);
+    srv.Description("[main]\r\nDataVersion=" + c.version + "\r\n" + c.main + "[download]\r\n" + c.num + "\r\n");
+    UpdateReport r = TWeb(SettingsFor(app, srv, "1")).Execute();
+    EXPECT_EQ(r.result, UpdateResult::Refused) << c.why;
+    EXPECT_EQ(app.Read("Sys.ini"), sys) << c.why;
+  }
+}
+
+TEST(UpdateThread, AnUnreadableLocalVersionNoLongerBlocksUpdates) {
   AppFolder app;
   UpdateServer srv;
-  app.Write("Sys.ini", "[main]\r\nAD=AD.htm\r\nface=Hello.htm\r\n");
-  srv.Description(Describe("2", "AD=../evil.htm\r\nface=/etc/passwd\r\n", "Num=0\r\n"));
-  ASSERT_EQ(TWeb(SettingsFor(app, srv, "1")).Execute().result, UpdateResult::Updated);
-  EXPECT_EQ(SysKey(app, "DataVersion"), "2");
-  EXPECT_EQ(SysKey(app, "AD"), "AD.htm");
-  EXPECT_EQ(SysKey(app, "face"), "Hello.htm");
+  srv.Description(Describe("2026-12-08", "AD=A2.htm\r\n", "Num=0\r\n"));
+  EXPECT_EQ(TWeb(SettingsFor(app, srv, "zzzz")).Execute().result, UpdateResult::Updated);
+  EXPECT_EQ(SysKey(app, "DataVersion"), "2026-12-08");
 }
 
 TEST(UpdateThread, MissingStagingFolderIsCreated) {
