@@ -11,6 +11,13 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, HERE)
+import stations  # noqa: E402
+from gen_catalogue import render_coordinates  # noqa: E402
+
+# Mainland China, Taiwan, Hong Kong and Macao lie inside this box; a position
+# outside it has its latitude and longitude swapped or a sign lost.
+LAT_RANGE, LON_RANGE = (3.0, 54.0), (73.0, 136.0)
 
 
 def numbered(prefix, count):
@@ -113,6 +120,96 @@ def check_catalogue(data, faults, min_cities=300, provinces_expected=34):
     if cities < min_cities:
         faults.add(path, f"{cities} cities, expected at least {min_cities}")
     return cities
+
+
+def squeeze(name):
+    return "".join(c for c in name.lower().replace("ü", "v") if c.isalpha())
+
+
+def station_faults(rows, isd, exceptions):
+    """[(province, city, text)] for every rule a row breaks without a matching
+    entry in exceptions ({(kind, province, city): (code, reason, line)}), and
+    for every entry that no longer matches a broken rule.
+
+    isd is {wmo: Station} or None when the list is absent; then the ISD
+    columns the table carries stand in for it."""
+    faults = []
+    used = set()
+    owner = {}
+
+    def excused(kind, r, text):
+        entry = exceptions.get((kind, r.province, r.city))
+        if entry and entry[0] == r.station:
+            used.add((kind, r.province, r.city))
+        else:
+            faults.append((r.province, r.city, text))
+
+    for r in rows:
+        if r.lat is None or r.lon is None:
+            faults.append((r.province, r.city, "has no position"))
+            continue
+        if not (LAT_RANGE[0] <= r.lat <= LAT_RANGE[1] and LON_RANGE[0] <= r.lon <= LON_RANGE[1]):
+            faults.append((r.province, r.city, f"position {r.lat},{r.lon} lies outside China"))
+        if not r.source:
+            faults.append((r.province, r.city, "does not say where its position comes from"))
+        if isd is not None:
+            rec = isd.get(r.station)
+            listed = (rec.name, rec.lat, rec.lon) if rec else ("", None, None)
+            if listed != (r.station_name, r.station_lat, r.station_lon):
+                faults.append((r.province, r.city, f"ISD columns of {r.station} differ from the ISD list; run locate.py"))
+        if not r.station_name:
+            excused("unlisted", r, f"station {r.station} is not in the ISD list")
+        elif r.station_lat is None:
+            excused("unplaced", r, f"station {r.station} has no position in the ISD list")
+        else:
+            km = stations.distance_km(r.lat, r.lon, r.station_lat, r.station_lon)
+            if km > stations.FAR_KM:
+                excused("far", r, f"station {r.station} lies {km:.0f} km from the city")
+        first = owner.setdefault(r.station, r)
+        if first is not r:
+            excused("shared", r, f"station {r.station} is {first.city}'s")
+            if isd is not None and r.source.startswith("GeoNames:"):
+                own = squeeze(r.source.split(":", 1)[1])
+                for s in isd.values():
+                    if (s.wmo != r.station and s.lat is not None and squeeze(s.name).startswith(own)
+                            and stations.distance_km(r.lat, r.lon, s.lat, s.lon) <= stations.FAR_KM):
+                        faults.append((r.province, r.city, f"borrows {r.station} although ISD lists its own {s.wmo} {s.name}"))
+    for key, (code, _, line) in exceptions.items():
+        if key not in used:
+            faults.append((key[1], key[2], f"exception {key[0]} for {code} (line {line}) matches nothing; remove it"))
+    return faults
+
+
+def check_stations(data, faults, table=None, exceptions=None, coordinates=None, isd_path=None):
+    """The station table against the catalogue, the ISD list, the documented
+    exceptions and the server's coordinates table."""
+    table = table or os.path.join(HERE, "stations.tsv")
+    exceptions = exceptions or os.path.join(HERE, "exceptions.tsv")
+    coordinates = coordinates or os.path.join(ROOT, "server", "coordinates.tsv")
+    try:
+        rows = stations.read_table(table)
+        excused = stations.read_exceptions(exceptions)
+    except (OSError, stations.TableError) as e:
+        faults.add(table, str(e))
+        return None
+    isd = stations.read_isd(isd_path if isd_path is not None else stations.find_isd())
+    if isd is None:
+        print("ISD station list not found (set ZEL_ISD_STATIONS or lay shared/reference/ beside the "
+              "repository): station numbers checked against the table's own ISD columns only")
+    for province, city, text in station_faults(rows, isd, excused):
+        faults.add(table, f"{province}/{city}: {text}")
+    _, text = read_gbk(os.path.join(data, "Weather.ini"), Faults())
+    if text is not None:
+        shipped = [(p, c, code) for p, keys in parse_ini(text) if p.lower() != "province" for c, code in keys]
+        if shipped != [(r.province, r.city, r.station) for r in rows]:
+            faults.add(os.path.join(data, "Weather.ini"), "differs from stations.tsv; run gen_catalogue.py")
+    try:
+        with open(coordinates, "rb") as f:
+            if f.read() != render_coordinates(rows):
+                faults.add(coordinates, "differs from stations.tsv; run gen_catalogue.py")
+    except OSError as e:
+        faults.add(coordinates, f"cannot read ({e.strerror})")
+    return isd is not None
 
 
 def decode_gif(data):
@@ -267,11 +364,13 @@ def main():
     data = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "data")
     faults = Faults()
     cities = check_catalogue(data, faults)
+    with_isd = check_stations(data, faults)
     sets = check_template_sets(data, faults)
     check_images(data, faults)
     check_start_pages(data, faults)
     for f in faults:
         print(f)
+    print(f"stations: checked {'against the ISD list' if with_isd else 'without the ISD list'}")
     print(f"catalogue: {cities} cities; template sets: {', '.join(sets)}; icons: {len(ICON_NAMES)}")
     print(f"{'FAILED' if faults else 'OK'}: {len(faults)} faults")
     return 1 if faults else 0

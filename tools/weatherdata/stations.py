@@ -94,12 +94,15 @@ class Station:
 
 
 def find_isd():
-    """Path of the ISD station list: $ZEL_ISD_STATIONS, else beside the
-    repository in shared/reference/; None when neither exists."""
-    candidates = [os.environ.get("ZEL_ISD_STATIONS", ""),
-                  os.path.join(ROOT, "..", "shared", "reference", "isd-stations-china.tsv"),
+    """Path of the ISD station list: $ZEL_ISD_STATIONS when set (a path that
+    does not exist then means no list), else shared/reference/ beside the
+    repository (or beside its worktree folder); None when there is none."""
+    chosen = os.environ.get("ZEL_ISD_STATIONS")
+    if chosen:
+        return chosen if os.path.isfile(chosen) else None
+    candidates = [os.path.join(ROOT, "..", "shared", "reference", "isd-stations-china.tsv"),
                   os.path.join(ROOT, "..", "..", "shared", "reference", "isd-stations-china.tsv")]
-    return next((c for c in candidates if c and os.path.isfile(c)), None)
+    return next((c for c in candidates if os.path.isfile(c)), None)
 
 
 def read_isd(path):
