@@ -1,6 +1,6 @@
-// Downloads over libcurl: http and https only, time-outs, redirects followed,
-// an HTTP error status is a failure, a size cap, and the target is written
-// only when the body is complete.
+// Downloads over libcurl: http and https only, time-outs, redirects followed
+// on the same host and port only, an HTTP error status is a failure, a size
+// cap, and the target is written only when the body is complete.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +18,23 @@ struct DownloadLimits {
   long stallTimeoutMs = 10000;
   size_t maxBytes = 8u << 20;
   long maxRedirects = 5;
+  // One deadline for a whole query (every download in a QueryDeadline scope).
+  long queryDeadlineMs = 20000;
+};
+
+// While one lives on a thread, every download of that thread ends by the
+// same moment: a query of several pages cannot add up their time-outs.
+// Scopes nest; an inner one never moves the deadline later.
+class QueryDeadline {
+ public:
+  QueryDeadline();  // the process-wide limits' queryDeadlineMs from now
+  explicit QueryDeadline(long ms);
+  ~QueryDeadline();
+  QueryDeadline(const QueryDeadline&) = delete;
+  QueryDeadline& operator=(const QueryDeadline&) = delete;
+
+ private:
+  long long saved_;
 };
 
 // Process-wide limits used when a call passes none (tests shorten them).
@@ -39,5 +56,9 @@ bool DownloadToList(const std::string& url, const std::string& path, TextList& l
 
 // True for addresses beginning "http://" or "https://" (any letter case).
 bool IsWebAddress(const std::string& url);
+
+// True when both addresses parse and name the same scheme, host and port.
+// Redirects are followed only when this holds for the address asked for.
+bool SameOrigin(const std::string& a, const std::string& b);
 
 }  // namespace zel

@@ -1,4 +1,5 @@
 #include "base/appenv.h"
+#include "base/download.h"
 #include "base/files.h"
 #include "base/gbk.h"
 #include "weather/cache.h"
@@ -97,6 +98,7 @@ std::string TWeatherCC::MakeIcons(const std::string& codes) {
 }
 
 std::string TWeatherCC::GetForeCast() {
+  QueryDeadline deadline;
   TextList fields;
   frame::Fetch f = frame::FetchPage(GetURL(), TempFile, 251);
   if (f.fresh) parse::CCForecast(f.lines, fields);

@@ -41,14 +41,16 @@ constexpr std::string_view kPicStart = "<img border=\"0\" src=\"";
 constexpr std::string_view kPicEnd = "\" width=\"28\" height=\"35\">";
 constexpr std::string_view kPicEndZhong = "\" width=\"40\" height=\"23\">";
 
-// An icon name cut out of a page names a file in the icon folder and
-// nothing else.
-bool SafeIconName(const std::string& name) {
-  if (name.empty() || name[0] == '.') return false;
-  for (unsigned char c : name)
-    if (!(std::isalnum(c) || c == '.' || c == '_' || c == '-')) return false;
-  return true;
+// Only names of the site's icon form are fetched ("d01.gif", "n12.gif":
+// day or night, a number, the picture extension), so a page cannot choose
+// what lands in the icon folder.
+bool IconName(const std::string& name) {
+  size_t i = !name.empty() && (name[0] == 'd' || name[0] == 'n') ? 1 : 0, digits = 0;
+  while (i < name.size() && std::isdigit(static_cast<unsigned char>(name[i]))) ++i, ++digits;
+  return digits >= 1 && digits <= 3 && name.compare(i, std::string::npos, ".gif") == 0;
 }
+
+constexpr size_t kMaxIconBytes = 64u << 10;
 
 std::string LocalIcons(const std::string& cell) { return ReplaceText(cell, kIconPath, AppPath() + "images/", true); }
 
@@ -190,10 +192,14 @@ void TWeatherCN::FetchIcons(std::string html, const std::string& endMarker) {
   for (int i = 0; i < 2 && frame::Contains(html, kIconPath); ++i) {
     long long end = static_cast<long long>(Pos(endMarker, html));
     std::string name = Between(html, kIconPath, endMarker);
-    if (SafeIconName(name)) {
+    if (IconName(name)) {
       std::string file = AppPath() + "images/" + name;
       // A failed download leaves the picture missing; the next fetch retries.
-      if (!FileExists(file)) DownloadFile(ServerBase("CN") + "/forecast/image/icons/" + name, file);
+      if (!FileExists(file)) {
+        DownloadLimits limits = GetDownloadLimits();
+        limits.maxBytes = kMaxIconBytes;
+        DownloadFile(ServerBase("CN") + "/forecast/image/icons/" + name, file, limits);
+      }
     }
     if (end == 0) break;
     DeleteHead(html, end);
@@ -201,6 +207,7 @@ void TWeatherCN::FetchIcons(std::string html, const std::string& endMarker) {
 }
 
 std::string TWeatherCN::GetForeCast() {
+  QueryDeadline deadline;  // the page and its icons together
   TextList fields;
   frame::Fetch f = frame::FetchPage(GetURL(), TempFile, 176);
   if (f.fresh) parse::CNForecast(*this, f.lines, fields);
@@ -210,6 +217,7 @@ std::string TWeatherCN::GetForeCast() {
 }
 
 std::string TWeatherCN::GetTrend() {
+  QueryDeadline deadline;
   TextList fields;
   frame::Fetch f = frame::FetchPage(GetTrendURL(), TempFile, 251);
   if (f.fresh) parse::CNTrend(*this, f.lines, fields);

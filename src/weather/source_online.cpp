@@ -38,9 +38,15 @@ std::string FramedAddress(const std::string& query, const std::string& tempFile)
   }
   std::string address;
   TextList lines;
-  if (DownloadToList(ServerBase("Online") + "/cgi-bin/region?" + query, tempFile, lines)) {
+  const std::string base = ServerBase("Online");
+  if (DownloadToList(base + "/cgi-bin/region?" + query, tempFile, lines)) {
     std::string path = parse::OnlineFramePath(lines);
-    if (!path.empty()) address = ServerBase("Online") + path;
+    // The inner page lives on the same server: a path that does not begin
+    // with one '/' could name another host ("@host:port/...", "//host/").
+    bool plain = path.size() > 1 && path[0] == '/' && path[1] != '/' && path[1] != '\\';
+    for (unsigned char c : path)
+      if (c <= 32 || c == 127 || c == '\\') plain = false;
+    if (plain && SameOrigin(base + path, base)) address = base + path;
   }
   if (address.empty()) ErrorText = MsgNoFrame();
   DeleteFile(tempFile);
@@ -154,10 +160,12 @@ std::string TWeatherOnline::GetWindURL() {
 }
 
 std::string TWeatherOnline::GetForeCast() {
+  QueryDeadline deadline;  // frame page and inner page together
   return Get(GetURL(), TempFile, parse::OnlineForecast, 18, frame::CachePath("Online", CityID));
 }
 
 std::string TWeatherOnline::GetWind() {
+  QueryDeadline deadline;
   return Get(GetWindURL(), TempFile, parse::OnlineWind, 12, frame::CachePath("OnlineTrend", CityID));
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "base/appenv.h"
@@ -57,11 +59,55 @@ TEST_F(DownloadTest, CompleteBodyIsWritten) {
   EXPECT_EQ(dir.Read("out"), "line1\r\nline2\r\n");
 }
 
-TEST_F(DownloadTest, RedirectsAreFollowedButNotForever) {
-  ASSERT_TRUE(DownloadFile(Url("/moved"), dir / "out", limits));
-  EXPECT_EQ(dir.Read("out"), "line1\r\nline2\r\n");
-  EXPECT_FALSE(DownloadFile(Url("/loop"), dir / "loop", limits));
-  EXPECT_FALSE(dir.Exists("loop"));
+TEST_F(DownloadTest, RedirectsAreFollowedOnTheSameHostAndPortOnly) {
+  LoopbackServer other;
+  other.http().Get("/page", [](const httplib::Request&, httplib::Response& r) { r.set_content("elsewhere", "text/plain"); });
+  other.Start();
+  std::string port = std::to_string(server.port());
+  // The server is already running: one handler reads the current target.
+  auto target = std::make_shared<std::string>();
+  auto lock = std::make_shared<std::mutex>();
+  server.http().Get("/to", [target, lock](const httplib::Request&, httplib::Response& r) {
+    std::lock_guard<std::mutex> g(*lock);
+    r.set_redirect(*target);
+  });
+  auto to = [&](const std::string& t) {
+    std::lock_guard<std::mutex> g(*lock);
+    *target = t;
+  };
+  struct Case {
+    std::string target;
+    bool followed;
+    const char* why;
+  } cases[] = {
+      {"/page", true, "a path on the same server"},
+      {"http://127.0.0.1:" + port + "/page", true, "the same host and port spelt out"},
+      {other.base() + "/page", false, "another port"},
+      {"http://localhost:" + std::to_string(other.port()) + "/page", false, "another host"},
+      {"http://x@127.0.0.1:" + std::to_string(other.port()) + "/page", false, "user-info in front of another port"},
+      {"/loop", false, "a loop ends"},
+  };
+  for (const auto& c : cases) {
+    to(c.target);
+    DeleteFile(dir / "out");
+    EXPECT_EQ(DownloadFile(Url("/to"), dir / "out", limits), c.followed) << c.why;
+    EXPECT_EQ(dir.Exists("out"), c.followed) << c.why;
+  }
+}
+
+TEST_F(DownloadTest, OneDeadlineEndsEveryDownloadOfAQuery) {
+  limits.totalTimeoutMs = 5000;  // each download alone would wait for /slow
+  auto start = std::chrono::steady_clock::now();
+  {
+    QueryDeadline whole(600);
+    QueryDeadline inner(5000);  // cannot move the deadline later
+    EXPECT_FALSE(DownloadFile(Url("/slow"), dir / "a", limits));
+    EXPECT_FALSE(DownloadFile(Url("/slow"), dir / "b", limits));
+    EXPECT_FALSE(DownloadFile(Url("/page"), dir / "c", limits)) << "nothing starts after the deadline";
+  }
+  double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(s, 1.2);
+  EXPECT_TRUE(DownloadFile(Url("/page"), dir / "c", limits)) << "the deadline ends with its scope";
 }
 
 TEST_F(DownloadTest, FailuresNeverLeaveOrTouchTheTarget) {

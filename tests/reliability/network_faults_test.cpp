@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -164,3 +167,103 @@ INSTANTIATE_TEST_SUITE_P(Faults, NetworkFaults,
                              if (!isalnum(static_cast<unsigned char>(c))) c = '_';
                            return n;
                          });
+
+namespace {
+
+// Serves the fixture pages of station 54511 and any icon, each body dripped
+// out over `dripMs`: every download stays just inside its own limits.
+class DripServer {
+ public:
+  explicit DripServer(long dripMs) : dripMs_(dripMs) {
+    srv_.http().Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+      std::string body;
+      if (req.path.rfind("/forecast/image/icons/", 0) == 0) {
+        body = "GIF89a";
+      } else {
+        auto it = pages_.find(req.target);
+        if (it == pages_.end()) it = pages_.find(req.path);
+        if (it == pages_.end()) {
+          res.status = 404;
+          return;
+        }
+        body = it->second;
+      }
+      auto shared = std::make_shared<std::string>(std::move(body));
+      const size_t steps = 10;
+      res.set_content_provider(shared->size(), "text/html",
+                               [this, shared, steps](size_t offset, size_t, httplib::DataSink& sink) {
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(dripMs_ / steps));
+                                 size_t piece = std::max<size_t>(1, shared->size() / steps);
+                                 piece = std::min(piece, shared->size() - offset);
+                                 return sink.write(shared->data() + offset, piece);
+                               });
+    });
+    for (const auto& [target, file] : std::map<std::string, std::string>{
+             {"/forecast/qushi.jsp?sta_id=54511", "cn_trend.htm"},
+             {"/forecast/24time.jsp?sta_id=54511", "cn_forecast.htm"},
+             {"/cgi-bin/region?PRG=citybild&CONT=cncn&CREG=hkch&WMO=54511&LAND=CI&LANG=cn", "online_frame_forecast.htm"},
+             {"/online/fc/54511.htm", "online_forecast.htm"}})
+      pages_[target] = test::ReadAll(std::string(ZEL_TEST_DATA) + "/weather/" + file);
+    srv_.Start();
+  }
+  std::string base() const { return srv_.base(); }
+
+ private:
+  long dripMs_;
+  std::map<std::string, std::string> pages_;  // written before the server starts
+  test::LoopbackServer srv_;
+};
+
+}  // namespace
+
+// A page and its icons, or a frame page and its inner page, each just inside
+// its own download limits, still end the query by the one deadline.
+TEST(QueryDeadline, SlowPagesAndIconsEndByOneDeadline) {
+  DownloadLimits limits = TestLimits();
+  if (!std::getenv("ZEL_FAULT_DEFAULT_LIMITS")) limits.queryDeadlineMs = 2000;
+  const long drip = limits.totalTimeoutMs * 9 / 10;
+  struct Case {
+    const char* name;
+    const char* cachePrefix;
+    size_t fields;
+    std::string (*run)(const std::string& temp);
+  } cases[] = {
+      {"cn-trend+icons", "CNTrend", 35,
+       [](const std::string& t) {
+         TWeatherCN s;
+         s.CityID = "54511";
+         s.TempFile = t;
+         return s.GetTrend();
+       }},
+      {"cn-forecast+icons", "CN", 11,
+       [](const std::string& t) {
+         TWeatherCN s;
+         s.CityID = "54511";
+         s.TempFile = t;
+         return s.GetForeCast();
+       }},
+      {"online-frame+inner", "Online", 18,
+       [](const std::string& t) {
+         TWeatherOnline s;
+         s.CityID = "54511";
+         s.TempFile = t;
+         return s.GetForeCast();
+       }},
+  };
+  for (const auto& c : cases) {
+    test::AppFolder app;
+    ::mkdir((app.path() + "images").c_str(), 0755);
+    DripServer server(drip);
+    app.UseServer(server.base());
+    SetDownloadLimits(limits);
+    ASSERT_TRUE(SaveCacheFile(CacheFileName(c.cachePrefix, "54511"), TextList(c.fields, "x")));
+    auto start = Clock::now();
+    std::string record = c.run(app.path() + "Download/ForeCast.dat");
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    SetDownloadLimits(DownloadLimits{});
+    std::printf("[ deadline ] %-20s answered in %.2f s (deadline %.1f s)\n", c.name, seconds,
+                limits.queryDeadlineMs / 1000.0);
+    EXPECT_LE(seconds, limits.queryDeadlineMs / 1000.0 + 0.5) << c.name;
+    EXPECT_FALSE(record.empty()) << c.name << ": a fresh page or the cache answers";
+  }
+}

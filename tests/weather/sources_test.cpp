@@ -309,13 +309,24 @@ TEST_F(SourceTest, CNAltTextAndIconNames) {
   };
   for (const auto& c : cases) EXPECT_EQ(U(TWeatherCN::GetAltText(c.html)), U(c.words)) << U(c.html);
 
-  // Names that are empty or leave the icon folder fetch nothing.
+  // Only names of the icon form are fetched, and only small pictures kept.
+  struct Icon {
+    std::string name;
+    size_t bytes;
+    bool kept;
+  };
+  const Icon icons[] = {
+      {"d07.gif", 100, true}, {"n31.gif", 64 * 1024, true}, {"7.gif", 10, true},
+      {"d08.gif", 64 * 1024 + 1, false}, {"Sys.ini", 10, false}, {"pwn.htm", 10, false},
+      {"d01.gif.htm", 10, false}, {"../../x.gif", 10, false}, {".hidden", 10, false},
+      {"", 10, false}, {"d1234.gif", 10, false}, {"x01.gif", 10, false},
+  };
   TWeatherCN cn;
-  int before = srv.Requests();
-  cn.FetchIcons("<img src=\"image/icons/\" width=\"60\">", "\" width=\"60\"");
-  cn.FetchIcons("<img src=\"image/icons/../../x.gif\" width=\"60\">", "\" width=\"60\"");
-  cn.FetchIcons("<img src=\"image/icons/.hidden\" width=\"60\">", "\" width=\"60\"");
-  EXPECT_EQ(srv.Requests(), before);
+  for (const auto& i : icons) {
+    srv.Set("/forecast/image/icons/" + i.name, std::string(i.bytes, 'G'));
+    cn.FetchIcons("<img src=\"image/icons/" + i.name + "\" width=\"60\">", "\" width=\"60\"");
+    EXPECT_EQ(app.Exists("images/" + i.name) && !i.name.empty(), i.kept) << i.name;
+  }
   EXPECT_FALSE(FileExists(app.path() + "x.gif"));
 }
 
@@ -370,6 +381,10 @@ TEST_F(SourceTest, OnlineFrameAddress) {
       {"</HEAD>\r\n\r\n<FRAME href=\"/x\" scrolling=\"no\">\r\n" + inner + "\r\n", "", "no src in that line"},
       {"</HEAD>\r\n\r\n<FRAME src=\"/online/fc/54511.htm\">\r\n", "", "no scrolling in that line"},
       {"</HEAD>\r\n", "", "the line is missing"},
+      {"</HEAD>\r\n\r\n<FRAME src=\"@127.0.0.1:1/online/fc/54511.htm\" scrolling=\"auto\">\r\n", "",
+       "user-info naming another host"},
+      {"</HEAD>\r\n\r\n<FRAME src=\"//127.0.0.1:1/x\" scrolling=\"auto\">\r\n", "", "another host"},
+      {"</HEAD>\r\n\r\n<FRAME src=\"/a b\" scrolling=\"auto\">\r\n", "", "a blank in the path"},
   };
   for (const auto& c : cases) {
     srv.Set(kFrame, c.frame);
