@@ -62,12 +62,20 @@ std::string CachePath(const std::string& prefix, const std::string& cityId) {
   return CacheFileName(prefix, cityId);
 }
 
+void StripRecordEnd(std::string& field) {
+  // Removing one occurrence can join the pieces into another.
+  while (field.find(kRecordEnd) != std::string::npos) field = ReplaceText(field, kRecordEnd, "", true);
+}
+
 std::string FinishRecord(TextList& fields, bool fresh, size_t count, const std::string& cachePath) {
   if (!fresh) {
     auto cached = cachePath.empty() ? std::nullopt : LoadCacheFile(cachePath, count);
     if (!cached) return {};
     fields = std::move(*cached);
   }
+  // A field holding the terminator would split into more fields when the
+  // record is read back, and the page would come out empty.
+  for (auto& f : fields) StripRecordEnd(f);
   if (fields.size() != count) {
     // Otherwise the status line would show whatever an older call left.
     ErrorText = MsgChanged();

@@ -60,7 +60,10 @@ Fetch FetchPage(const std::string& url, const std::string& tempFile, long long m
 // could name a file outside the download folder.
 std::string CachePath(const std::string& prefix, const std::string& cityId);
 
-// The end of every fetch. A fresh parse with the right count becomes the
+// Every "**?**" out of a field, including one that a removal forms.
+void StripRecordEnd(std::string& field);
+
+// The end of every fetch. Fields lose any record terminator first. A fresh parse with the right count becomes the
 // record and the new cache; without a fresh page the cache answers. A fresh
 // page that parses into another count yields nothing, leaves the cache as
 // it was and says the page changed. An empty cachePath

@@ -79,6 +79,26 @@ TEST_F(SourceTest, CCFreshPageGivesSixteenFieldsAndRewritesCache) {
   EXPECT_EQ(*cached, f);
 }
 
+TEST_F(SourceTest, RecordTerminatorInsideAFieldIsStripped) {
+  TextList page = FixtureLines("cc_forecast.htm");
+  for (auto& line : page) line = ReplaceText(line, G(u8"发布"), G(u8"发**?**布****?**?**"), true);
+  srv.Set(kCC, Page(page));
+  const std::string header = "2006-12-31 18:00" + G(u8"发布");
+  TextList f = Fields(CC());
+  ASSERT_EQ(f.size(), 16u);
+  EXPECT_EQ(U(f[0]), U(header));
+  SetOnlineOverride(false);
+  EXPECT_EQ(Fields(CC()), f) << "the cached record reads back whole";
+
+  // A cache written before the terminator was stripped reads back whole too.
+  TextList old = WriteCache("CC", 16);
+  old[3] = "a**?**b";
+  SaveCacheFile(CacheFileName("CC", "54511"), old);
+  f = Fields(CC());
+  ASSERT_EQ(f.size(), 16u);
+  EXPECT_EQ(f[3], "ab");
+}
+
 TEST_F(SourceTest, CCHeaderAndBlockAnywhereInTheirWindows) {
   TextList base = FixtureLines("cc_forecast.htm");  // header on line 71, block 17 below
   struct Case {
