@@ -107,7 +107,11 @@ std::optional<std::string> ParseArgs(const std::vector<std::string>& args, Serve
       return "unknown option " + a;
     }
   }
-  if (o.dataDir.empty()) o.dataDir = ExecutableFolder() + "serverdata";
+  if (o.dataDir.empty()) {
+    // Installed in libexec, the data is in the shared folder.
+    std::string exe = ExecutableFolder(), share = InstalledShareFolder(exe);
+    o.dataDir = !DirExists(exe + "serverdata") && !share.empty() ? share + "serverdata" : exe + "serverdata";
+  }
   o.dataDir = IncludeBackslash(o.dataDir);
   if (o.publicationDir.empty()) o.publicationDir = o.dataDir + "publication";
   if (o.stationsFile.empty()) o.stationsFile = o.dataDir + "../Weather.ini";

@@ -8,6 +8,7 @@
 #include "app/main_frame.h"
 #include "app/wx_util.h"
 #include "base/appenv.h"
+#include "base/companion_launch.h"
 
 namespace zel {
 
@@ -23,7 +24,11 @@ class ZelmoraApp : public wxApp {
         if (auto* top = wxTheApp->GetTopWindow()) top->Close(true);
         return G_SOURCE_CONTINUE;
       }, nullptr);
-    auto* frame = new Tfrm_main(ExecutableFolder());
+    // Installed: the user's own folder; the lookup and weather servers
+    // started here when nothing answers on their loopback addresses.
+    AppFolders folders = PrepareAppFolders(ExecutableFolder());
+    StartCompanionServers(folders, ExecutableFolder());
+    auto* frame = new Tfrm_main(folders.app);
     frame->SetExitOnClose(true);
     frame->Show();
     return true;
@@ -33,6 +38,7 @@ class ZelmoraApp : public wxApp {
     // Every setting was written when it changed. Prefetch and update
     // workers may still be downloading: end the process here instead of
     // running global destructors underneath them.
+    StopCompanionServers();
     std::fflush(nullptr);
     ::_exit(0);
   }

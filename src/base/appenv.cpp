@@ -1,13 +1,17 @@
 #include "base/appenv.h"
 
 #include <ifaddrs.h>
+#include <pwd.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
 
+#include "base/files.h"
 #include "base/gbk.h"
 #include "base/ini.h"
 #include "base/text.h"
@@ -32,6 +36,83 @@ std::string ExecutableFolder() {
   std::string exe(buf, static_cast<size_t>(n));
   size_t slash = exe.rfind('/');
   return slash == std::string::npos ? "./" : exe.substr(0, slash + 1);
+}
+
+namespace {
+
+std::string NormalFolder(const std::string& path) {
+  std::string s = std::filesystem::path(path).lexically_normal().string();
+  return s.empty() ? "./" : IncludeBackslash(s);
+}
+
+// The server's generated data is large and only the server reads it.
+constexpr const char* kServerData = "serverdata";
+
+void CopyMissing(const std::filesystem::path& from, const std::filesystem::path& to, bool top) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(from, ec)) {
+    std::string name = e.path().filename().string();
+    if (top && name == kServerData) continue;
+    // Links are not followed: nothing outside the share folder is copied.
+    if (e.is_symlink(ec)) continue;
+    fs::path target = to / name;
+    if (e.is_directory(ec)) {
+      if (CreateDir(target.string())) CopyMissing(e.path(), target, false);
+    } else if (e.is_regular_file(ec) && !fs::exists(fs::symlink_status(target, ec))) {
+      // Fresh, user-writable copies whatever the share's own modes are.
+      CopyFile(e.path().string(), target.string());
+    }
+  }
+}
+
+bool CreateDirs(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  return DirExists(path);
+}
+
+}  // namespace
+
+std::string InstalledShareFolder(const std::string& exeFolder) {
+  for (const char* up : {"../share/zelmora/", "../../share/zelmora/"}) {
+    std::string share = NormalFolder(exeFolder + up);
+    if (FileExists(share + "Weather.ini")) return share;
+  }
+  return {};
+}
+
+std::string UserDataFolder() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg && xdg[0] == '/') return NormalFolder(std::string(xdg) + "/zelmora/");
+  std::string home;
+  if (const char* h = std::getenv("HOME"); h && h[0] == '/') home = h;
+  if (home.empty())
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/') home = pw->pw_dir;
+  return home.empty() ? std::string() : NormalFolder(home + "/.local/share/zelmora/");
+}
+
+AppFolders LocateAppFolders(const std::string& exeFolder) {
+  std::string exe = NormalFolder(exeFolder);
+  AppFolders f{exe, exe, false};
+  if (FileExists(exe + "Sys.ini")) return f;
+  std::string share = InstalledShareFolder(exe);
+  if (share.empty()) return f;
+  std::string user = UserDataFolder();
+  return {user.empty() ? share : user, share, !user.empty()};
+}
+
+bool FillUserFolder(const AppFolders& folders) {
+  if (!CreateDirs(folders.app)) return false;
+  if (folders.app != folders.shared) CopyMissing(folders.shared, folders.app, true);
+  CreateDir(folders.app + "Download");
+  return true;
+}
+
+AppFolders PrepareAppFolders(const std::string& exeFolder) {
+  AppFolders f = LocateAppFolders(exeFolder);
+  if (f.installed && !FillUserFolder(f)) f.app = f.shared;
+  return f;
 }
 
 const std::string& AppPath() { return g_appPath; }

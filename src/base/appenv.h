@@ -13,6 +13,31 @@ constexpr const char* kVersion = "5.9";
 // The executable's folder with exactly one trailing '/'.
 std::string ExecutableFolder();
 
+// Where the program keeps its files. A build or portable folder (one that
+// holds Sys.ini, or has no installed share folder beside it) is used as it
+// is. In an installed tree (<prefix>/bin with <prefix>/share/zelmora) the
+// shipped data is read-only and each user gets $XDG_DATA_HOME/zelmora/.
+struct AppFolders {
+  std::string app;     // AppPath: everything is read from and written to here
+  std::string shared;  // the shipped data; the same as app outside an installed tree
+  bool installed = false;
+};
+// <prefix>/share/zelmora/ for a program in <prefix>/bin or
+// <prefix>/libexec/zelmora, or empty when there is none.
+std::string InstalledShareFolder(const std::string& exeFolder);
+// $XDG_DATA_HOME/zelmora/ (an absolute XDG_DATA_HOME only), else
+// ~/.local/share/zelmora/; empty when no home folder is known.
+std::string UserDataFolder();
+// Decides, writes nothing.
+AppFolders LocateAppFolders(const std::string& exeFolder);
+// Copies into app every file of shared that app lacks, never replacing one
+// (the server's own data stays shared), and makes Download/. False when the
+// folder cannot be made.
+bool FillUserFolder(const AppFolders& folders);
+// Locate, then fill an installed user's folder. When that folder cannot be
+// made the shared data is used as it is (read-only: settings are not kept).
+AppFolders PrepareAppFolders(const std::string& exeFolder);
+
 const std::string& AppPath();
 void SetAppPath(const std::string& folder);  // appends '/' when missing
 

@@ -62,7 +62,7 @@ void PrintUsage(std::ostream& os) {
 int Main(int argc, char** argv, std::ostream& out, std::ostream& err) {
   Io io{out, err};
   Args args(argv + 1, argv + argc);
-  std::string app = ExecutableFolder();
+  std::string app;
   size_t i = 0;
   for (; i < args.size(); ++i) {
     if (args[i] == "--app") {
@@ -81,6 +81,7 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     PrintUsage(err);
     return kUsage;
   }
+  if (app.empty()) app = PrepareAppFolders(ExecutableFolder()).app;  // as the window does
   if (!DirExists(app)) return UsageError(io, "application folder \"" + app + "\" does not exist");
   SetAppPath(app);
   LoadSysSettings();

@@ -1,0 +1,218 @@
+#include "base/companion_launch.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <optional>
+#include <thread>
+
+#include "base/files.h"
+#include "base/text.h"
+
+namespace zel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+std::optional<LoopbackEndpoint> ParseLoopback(const std::string& base) {
+  std::string s = FoldCase(Trim(base));
+  size_t scheme = s.find("://");
+  if (scheme != std::string::npos) {
+    if (s.compare(0, scheme, "http") != 0) return std::nullopt;
+    s = s.substr(scheme + 3);
+  }
+  s = s.substr(0, s.find_first_of("/?#"));
+  std::string host, port;
+  if (!s.empty() && s[0] == '[') {
+    size_t close = s.find(']');
+    if (close == std::string::npos) return std::nullopt;
+    host = s.substr(1, close - 1);
+    if (close + 1 < s.size()) {
+      if (s[close + 1] != ':') return std::nullopt;
+      port = s.substr(close + 2);
+    }
+  } else {
+    size_t colon = s.find(':');
+    host = s.substr(0, colon);
+    if (colon != std::string::npos) port = s.substr(colon + 1);
+  }
+  int n = 80;
+  if (!port.empty()) {
+    if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    n = std::stoi(port);
+    if (n < 1 || n > 65535) return std::nullopt;
+  }
+  if (host == "localhost") return LoopbackEndpoint{"127.0.0.1", n};
+  in_addr a4{};
+  if (::inet_pton(AF_INET, host.c_str(), &a4) == 1 && (ntohl(a4.s_addr) >> 24) == 127)
+    return LoopbackEndpoint{host, n};
+  in6_addr a6{};
+  if (::inet_pton(AF_INET6, host.c_str(), &a6) == 1 && IN6_IS_ADDR_LOOPBACK(&a6)) return LoopbackEndpoint{"::1", n};
+  return std::nullopt;
+}
+
+bool Reaped(pid_t pid) {
+  int status = 0;
+  pid_t r = ::waitpid(pid, &status, WNOHANG);
+  return r == pid || (r < 0 && errno == ECHILD);
+}
+
+// Everything the child needs is made before fork: after it, only calls
+// that are safe in a copy of a threaded process.
+pid_t Spawn(const std::vector<std::string>& args, int logFd) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t parent = ::getpid();
+  pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  // Ends with the thread that forked it, which is the window's main
+  // thread: a crash or SIGKILL of the window leaves no server behind.
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (::getppid() != parent) ::_exit(0);
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGCHLD}) ::sigaction(sig, &dfl, nullptr);
+  int null = ::open("/dev/null", O_RDONLY);
+  if (null >= 0) ::dup2(null, 0);
+  if (logFd >= 0) {
+    ::dup2(logFd, 1);
+    ::dup2(logFd, 2);
+  }
+  // The window's own descriptors (the display connection among them) stay
+  // with the window.
+  ::close_range(3, ~0U, 0);
+  ::execv(argv[0], argv.data());
+  ::_exit(127);
+}
+
+CompanionLauncher& g_launcher = *new CompanionLauncher;  // never destroyed: see StopCompanionServers
+
+}  // namespace
+
+std::vector<LoopbackEndpoint> LoopbackEndpoints(const std::vector<std::string>& bases) {
+  std::vector<LoopbackEndpoint> out;
+  for (const auto& b : bases)
+    if (auto e = ParseLoopback(b); e && std::find(out.begin(), out.end(), *e) == out.end()) out.push_back(*e);
+  return out;
+}
+
+std::vector<LoopbackEndpoint> ConfiguredLoopbackEndpoints() {
+  std::vector<std::string> bases;
+  for (const char* key : {"Lookup", "Update", "CC", "CN", "Online"}) bases.push_back(ServerBase(key));
+  return LoopbackEndpoints(bases);
+}
+
+bool Answers(const LoopbackEndpoint& e, milliseconds timeout) {
+  sockaddr_storage addr{};
+  socklen_t len = 0;
+  auto* a4 = reinterpret_cast<sockaddr_in*>(&addr);
+  auto* a6 = reinterpret_cast<sockaddr_in6*>(&addr);
+  if (::inet_pton(AF_INET, e.host.c_str(), &a4->sin_addr) == 1) {
+    a4->sin_family = AF_INET;
+    a4->sin_port = htons(static_cast<uint16_t>(e.port));
+    len = sizeof *a4;
+  } else if (::inet_pton(AF_INET6, e.host.c_str(), &a6->sin6_addr) == 1) {
+    a6->sin6_family = AF_INET6;
+    a6->sin6_port = htons(static_cast<uint16_t>(e.port));
+    len = sizeof *a6;
+  } else {
+    return false;
+  }
+  int fd = ::socket(addr.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0;
+  if (!ok && errno == EINPROGRESS) {
+    pollfd p{fd, POLLOUT, 0};
+    int err = 0;
+    socklen_t errLen = sizeof err;
+    ok = ::poll(&p, 1, static_cast<int>(timeout.count())) == 1 &&
+         ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &errLen) == 0 && err == 0;
+  }
+  ::close(fd);
+  return ok;
+}
+
+std::string FindCompanionServer(const std::string& exeFolder) {
+  for (const char* rel : {"zelmora-server", "../libexec/zelmora/zelmora-server"}) {
+    std::string path = exeFolder + rel;
+    if (::access(path.c_str(), X_OK) == 0 && FileExists(path)) return path;
+  }
+  return {};
+}
+
+int CompanionLauncher::StartMissing(const Plan& plan, const std::vector<LoopbackEndpoint>& endpoints) {
+  if (plan.serverExe.empty()) return 0;
+  int started = 0;
+  int logFd = -1;
+  for (const auto& e : endpoints) {
+    if (Answers(e, milliseconds(300))) continue;
+    if (logFd < 0)
+      logFd = ::open((plan.appFolder + "server.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::vector<std::string> args{plan.serverExe, "--listen", e.host, "--port", std::to_string(e.port)};
+    if (!plan.dataDir.empty()) args.insert(args.end(), {"--data", plan.dataDir});
+    if (!plan.appFolder.empty())
+      args.insert(args.end(), {"--stations", plan.appFolder + "Weather.ini", "--images", plan.appFolder + "images"});
+    pid_t pid = Spawn(args, logFd);
+    if (pid < 0) continue;
+    children_.push_back(pid);
+    auto deadline = Clock::now() + plan.wait;
+    while (Clock::now() < deadline) {
+      if (Answers(e, milliseconds(200))) {
+        ++started;
+        break;
+      }
+      if (Reaped(pid)) {  // the port is taken by something silent, or the data is unusable
+        children_.pop_back();
+        break;
+      }
+      std::this_thread::sleep_for(milliseconds(50));
+    }
+  }
+  if (logFd >= 0) ::close(logFd);
+  return started;
+}
+
+void CompanionLauncher::StopAll(milliseconds grace) {
+  for (pid_t pid : children_) ::kill(pid, SIGTERM);
+  auto deadline = Clock::now() + grace;
+  for (pid_t pid : children_) {
+    bool gone = Reaped(pid);
+    while (!gone && Clock::now() < deadline) {
+      std::this_thread::sleep_for(milliseconds(20));
+      gone = Reaped(pid);
+    }
+    if (!gone) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+  children_.clear();
+}
+
+void StartCompanionServers(const AppFolders& folders, const std::string& exeFolder) {
+  SetAppPath(folders.app);
+  CompanionLauncher::Plan plan;
+  plan.serverExe = FindCompanionServer(exeFolder);
+  if (DirExists(folders.shared + "serverdata")) plan.dataDir = folders.shared + "serverdata";
+  plan.appFolder = folders.app;
+  g_launcher.StartMissing(plan, ConfiguredLoopbackEndpoints());
+}
+
+// Only from the main thread, before the process ends.
+void StopCompanionServers() { g_launcher.StopAll(); }
+
+}  // namespace zel

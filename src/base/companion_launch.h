@@ -1,0 +1,70 @@
+// Starting the companion server for the window: when a configured server
+// address is on loopback and nothing answers there, zelmora-server is
+// started on it with the window's folder, and stopped when the window ends.
+// A server that is already there (./run.sh, the user unit) is left alone.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "base/appenv.h"
+
+namespace zel {
+
+struct LoopbackEndpoint {
+  std::string host;  // numeric: "127.0.0.1", "::1"
+  int port = 0;
+  bool operator==(const LoopbackEndpoint&) const = default;
+};
+
+// The plain-http loopback host:port pairs among base addresses, each once,
+// in order. Other hosts and https (which the server does not speak) are left
+// out; "localhost" is 127.0.0.1.
+std::vector<LoopbackEndpoint> LoopbackEndpoints(const std::vector<std::string>& bases);
+// The same for the servers of AppPath's Servers.ini.
+std::vector<LoopbackEndpoint> ConfiguredLoopbackEndpoints();
+
+// True when a TCP connection to the endpoint is accepted within timeout.
+bool Answers(const LoopbackEndpoint& e, std::chrono::milliseconds timeout);
+
+// zelmora-server beside the executable, else in <prefix>/libexec/zelmora/;
+// empty when neither is there.
+std::string FindCompanionServer(const std::string& exeFolder);
+
+class CompanionLauncher {
+ public:
+  struct Plan {
+    std::string serverExe;
+    std::string dataDir;    // the server's own data; empty: the server's default
+    std::string appFolder;  // the window's folder: stations, icons, the log
+    std::chrono::milliseconds wait{8000};
+  };
+
+  CompanionLauncher() = default;
+  CompanionLauncher(const CompanionLauncher&) = delete;
+  CompanionLauncher& operator=(const CompanionLauncher&) = delete;
+  ~CompanionLauncher() { StopAll(); }
+
+  // Starts a server on every endpoint where nothing answers and waits until
+  // it answers (or exits, or plan.wait passes). Each server ends by itself
+  // when this process dies, however it dies. Returns the servers started.
+  // Call from the thread that will outlive them (the main thread): the
+  // kernel ties the server's life to that thread.
+  int StartMissing(const Plan& plan, const std::vector<LoopbackEndpoint>& endpoints);
+  // SIGTERM to every server started, then waits for each; SIGKILL after
+  // grace.
+  void StopAll(std::chrono::milliseconds grace = std::chrono::milliseconds(3000));
+  const std::vector<pid_t>& children() const { return children_; }
+
+ private:
+  std::vector<pid_t> children_;
+};
+
+// The window's own use of one process-wide launcher.
+void StartCompanionServers(const AppFolders& folders, const std::string& exeFolder);
+void StopCompanionServers();
+
+}  // namespace zel
