@@ -1,5 +1,7 @@
 #include "weather/forecast.h"
 
+#include <cstdio>
+
 #include "base/appenv.h"
 #include "base/files.h"
 #include "weather/memo.h"
@@ -24,8 +26,15 @@ std::string TForeCast::TemplateFolder(const std::string& name) {
 
 TForeCast::TForeCast() : Catalogue(AppPath() + "Favorite.ini") {
   DataFile = AppPath() + "Download/ForeCast.dat";
-  // Each key is province-city, split at its first "-".
-  for (const auto& key : Catalogue.ReadSection("Favorite")) {
+  // Each key is province-city, split at its first "-". The file may come
+  // from an update, so only so many are taken.
+  TextList keys = Catalogue.ReadSection("Favorite");
+  if (keys.size() > kMaxFavorites) {
+    std::fprintf(stderr, "zelmora: Favorite.ini holds %zu favourites, only the first %zu are used\n", keys.size(),
+                 kMaxFavorites);
+    keys.resize(kMaxFavorites);
+  }
+  for (const auto& key : keys) {
     size_t dash = key.find('-');
     if (dash == std::string::npos) {
       FavProvinces.push_back("");

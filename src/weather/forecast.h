@@ -12,6 +12,10 @@ namespace zel {
 
 class Browser;
 
+// Favourites beyond this many in Favorite.ini are ignored (with a line on
+// stderr).
+constexpr size_t kMaxFavorites = 200;
+
 class TForeCast {
  public:
   // Reads Favorite.ini, Weather.ini, the chosen source (Startup()

@@ -2,10 +2,14 @@
 // is searched, and two writers of one cache file. Run under ThreadSanitizer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <mutex>
+#include <vector>
 #include <thread>
 
 #include "weather/cache.h"
+#include "weather/forecast.h"
 #include "weather/memo.h"
 #include "weather/prefetch.h"
 #include "weather_fixture.h"
@@ -78,6 +82,60 @@ TEST_F(PrefetchTest, OfflineFavouriteComesFromTheCache) {
   TextList keys = PageMemo::Instance().ForeCastKeys();
   ASSERT_EQ(keys.size(), 1u);
   EXPECT_EQ(U(keys[0]), Utf8(u8"广东-广州"));
+}
+
+// Thousands of favourites against a stalling server once meant thousands of
+// threads: a few workers take them, in list order.
+TEST(PrefetchPool, AFewWorkersTakeTheFavouritesInListOrder) {
+  constexpr int kFavourites = 12;
+  AppFolder app;
+  LoopbackServer srv;
+  std::mutex m;
+  int inFlight = 0, most = 0;
+  std::vector<int> arrivals;
+  srv.http().Get("/nmc/citySearch.do", [&](const httplib::Request& req, httplib::Response& res) {
+    {
+      std::lock_guard<std::mutex> lock(m);
+      arrivals.push_back(std::stoi(req.get_param_value("cityid")));
+      most = std::max(most, ++inFlight);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::lock_guard<std::mutex> lock(m);
+    --inFlight;
+    res.status = 404;
+  });
+  srv.Start();
+  SetUpWeatherApp(app, srv.base());
+  std::string catalogue = G(u8"[Province]\r\n广东=\r\n[广东]\r\n");
+  for (int i = 0; i < kFavourites; ++i) catalogue += G(u8"城") + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+  app.Write("Weather.ini", catalogue);
+  Startup().weatherServer = G(u8"中央气象台");
+  for (int i = 0; i < kFavourites; ++i)
+    StartWeatherThr(G(u8"广东"), G(u8"城") + std::to_string(i), std::to_string(i + 1));
+  WaitForWorkers();
+  std::lock_guard<std::mutex> lock(m);
+  ASSERT_EQ(arrivals.size(), static_cast<size_t>(kFavourites));
+  EXPECT_LE(most, kPrefetchWorkers);
+  // The fifth is taken only when one of the first four is done.
+  std::vector<int> first(arrivals.begin(), arrivals.begin() + kPrefetchWorkers);
+  std::sort(first.begin(), first.end());
+  EXPECT_EQ(first, (std::vector<int>{0, 1, 2, 3}));
+}
+
+TEST(PrefetchPool, FavouritesBeyondTheCapAreIgnored) {
+  AppFolder app;
+  SetUpWeatherApp(app, "http://127.0.0.1:1");
+  struct Case {
+    size_t inFile, used;
+  } cases[] = {{0, 0}, {kMaxFavorites, kMaxFavorites}, {kMaxFavorites + 1, kMaxFavorites}, {3000, kMaxFavorites}};
+  for (const auto& c : cases) {
+    std::string fav = "[Favorite]\r\n";
+    for (size_t i = 0; i < c.inFile; ++i) fav += G(u8"广东-城") + std::to_string(i) + "=\r\n";
+    app.Write("Favorite.ini", fav);
+    TForeCast m;
+    EXPECT_EQ(m.FavCities.size(), c.used) << c.inFile;
+    if (c.used) EXPECT_EQ(m.FavCities.back(), G(u8"城") + std::to_string(c.used - 1)) << "the first ones are kept";
+  }
 }
 
 TEST(MemoConcurrency, AppendsStayPairedWhileSearched) {
