@@ -38,7 +38,7 @@ ROMAN = {
     "乌兰察布": "Jining", "乌兰浩特": "Ulanhot", "锡林浩特": "Xilinhot", "阿拉善": "Bayan Hot",
     "二连浩特": "Erenhot", "哈尔滨": "Harbin", "齐齐哈尔": "Qiqihar", "吕梁": "Lüliang",
     "拉萨": "Lhasa", "昌都": "Qamdo", "林芝": "Nyingchi", "那曲": "Nagqu",
-    "阿里": "Shiquanhe", "乌鲁木齐": "Ürümqi", "克拉玛依": "Karamay", "吐鲁番": "Turpan",
+    "阿里": "Gar", "乌鲁木齐": "Ürümqi", "克拉玛依": "Karamay", "吐鲁番": "Turpan",
     "库尔勒": "Korla", "阿克苏": "Aqsu", "阿图什": "Artux", "喀什": "Kashgar", "和田": "Hotan",
     "阿勒泰": "Altay", "格尔木": "Golmud", "香格里拉": "Jiantang", "景洪": "Jinghong",
     "马尔康": "Barkam", "百色": "Baise", "儋州": "Nada", "玛沁": "Dawu", "海北": "Xihai",
@@ -46,7 +46,8 @@ ROMAN = {
     "台北": "Taipei", "新北": "Banqiao", "桃园": "Taoyuan", "新竹": "Hsinchu",
     "台中": "Taichung", "高雄": "Kaohsiung", "屏东": "Pingtung", "宜兰": "Yilan",
     "花莲": "Hualien City", "台东": "Taitung", "澎湖": "Magong", "嘉义": "Chiayi City",
-    "台南": "Tainan", "基隆": "Keelung", "崇明": "Chengqiao", "漯河": "Luohe", "加格达奇": "Jiagedaqi", "香港": "Hong Kong", "澳门": "Macau",
+    "台南": "Tainan", "基隆": "Keelung", "崇明": "Chengqiao", "漯河": "Luohe", "加格达奇": "Jiagedaqi", "榆林": "Yulinshi", "共和": "Qabqa", "东方": "Basuo", "文山": "Wenshan City",
+    "香港": "Hong Kong", "澳门": "Macau",
 }
 
 # Places neither GeoNames nor ISD names: the town centre, read off the map and
