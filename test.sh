@@ -23,6 +23,9 @@ step "tests"
 xvfb-run -a -s "-screen 0 1024x768x24" \
   ctest --test-dir build --output-on-failure -j"$JOBS" --timeout 300
 
+step "package: .deb built, unpacked into a scratch root, the installed window run"
+tests/packaging/smoke.sh build
+
 step "AddressSanitizer + UndefinedBehaviorSanitizer (toolkit-free tests)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEL_CORE_ONLY=ON -DZEL_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$JOBS"

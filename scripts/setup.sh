@@ -14,6 +14,7 @@ PKGS=(
 
   wrk
   python3-phonenumbers nlohmann-json3-dev
+  dpkg-dev appstream desktop-file-utils x11-utils dbus curl
 )
 
 missing=()

@@ -1,0 +1,29 @@
+# What `cmake --install` adds beside the executables and the shared data:
+# menu entry, icons, AppStream metainfo, the user unit; and the .deb.
+set(ZEL_APP_ID org.example.zelmora)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/${ZEL_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/${ZEL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/packaging/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+
+set(ZEL_SERVER_EXE ${CMAKE_INSTALL_FULL_LIBEXECDIR}/zelmora/zelmora-server)
+set(ZEL_SHARE_DIR ${CMAKE_INSTALL_FULL_DATADIR}/zelmora)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/zelmora-server.service.in ${CMAKE_BINARY_DIR}/zelmora-server.service @ONLY)
+# systemd looks in <prefix>/lib/systemd/user whatever the library folder is.
+install(FILES ${CMAKE_BINARY_DIR}/zelmora-server.service DESTINATION lib/systemd/user)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME zelmora)
+set(CPACK_PACKAGE_VERSION 5.9)
+set(CPACK_PACKAGE_CONTACT "Zelmora developers <zelmora@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "weather forecasts, lunar calendar and lookups for Chinese-speaking users")
+set(CPACK_PACKAGE_DESCRIPTION "A single-window desktop utility: forecasts from three weather sites,\na lunar perpetual calendar, mobile-number and IP lookups, postal and area\ncodes, with a companion server for the lookups.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://example.org/zelmora)
+# Libraries come from dpkg-shlibdeps; what the program needs without
+# linking it: the CJK font it asks for and the outside browser's opener.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, xdg-utils")
+include(CPack)
