@@ -24,7 +24,7 @@ struct ServerOptions {
   std::string publicationDir;  // default <data>/publication
   std::string stationsFile;    // default <data>/../Weather.ini
   std::string imagesDir;       // weather icons; default <data>/../images
-  // httplib keeps a pool thread for each open keep-alive connection.
+  // Workers running complete requests; idle connections hold none.
   int threads = 32;
 };
 

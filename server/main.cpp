@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "server/companion.h"
+#include "server/guard.h"
 
 int main(int argc, char** argv) {
   using namespace zel::server;
@@ -30,9 +31,13 @@ int main(int argc, char** argv) {
 
   CompanionServer companion(o, std::cerr);
   companion.Load();
-  httplib::Server http;
+  // Our own accept path: only complete, bounded requests reach httplib.
+  GuardLimits limits;
+  limits.workers = o.threads;
+  GuardedServer http(limits);
+  http.log = [&companion](const std::string& line) { companion.Log(line); };
   companion.Mount(http);
-  int port = o.port == 0 ? http.bind_to_any_port(o.listen) : (http.bind_to_port(o.listen, o.port) ? o.port : -1);
+  int port = http.Bind(o.listen, o.port);
   if (port < 0) {
     companion.Log("cannot listen on " + o.listen + ":" + std::to_string(o.port));
     return 1;
@@ -42,11 +47,11 @@ int main(int argc, char** argv) {
     sigwait(&stopSignals, &sig);
     companion.Log(std::string("stopping on ") + (sig == SIGINT ? "SIGINT" : "SIGTERM"));
     // A signal that comes while the listener is still starting waits for it.
-    for (int i = 0; i < 200 && !http.is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    http.stop();
+    for (int i = 0; i < 200 && !http.IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    http.Stop();
   }).detach();
   companion.Log("listening on http://" + o.listen + ":" + std::to_string(port));
-  bool ok = http.listen_after_bind();
+  bool ok = http.Listen();
   companion.Log("stopped");
   return ok ? 0 : 1;
 }

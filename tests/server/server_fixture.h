@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "server/companion.h"
+#include "server/guard.h"
 #include "support/testutil.h"
 
 namespace zel::server::test {
@@ -26,6 +29,30 @@ inline ServerOptions TestOptions() {
   o.imagesDir = std::string(ZEL_SOURCE_DIR) + "/data/images/";
   return o;
 }
+
+// A server behind our own accept path on a free loopback port, served on
+// its own thread until the object goes.
+class GuardedLoopback {
+ public:
+  explicit GuardedLoopback(GuardLimits limits = {}) : server_(limits) {}
+  ~GuardedLoopback() {
+    server_.Stop();
+    if (thread_.joinable()) thread_.join();
+  }
+  GuardedServer& http() { return server_; }
+  void Start() {
+    port_ = server_.Bind("127.0.0.1", 0);
+    thread_ = std::thread([this] { server_.Listen(); });
+    while (!server_.IsRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  int port() const { return port_; }
+  std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  GuardedServer server_;
+  std::thread thread_;
+  int port_ = -1;
+};
 
 // Started once, lives until the process ends (requests may still be in
 // flight on pool threads while gtest tears down).
@@ -51,7 +78,7 @@ class SharedServer {
   }
   std::ostringstream log_;
   CompanionServer companion_;
-  zel::test::LoopbackServer http_;
+  GuardedLoopback http_;
 };
 
 // What a browser's innerText gives for the answer region: the lookup pages
