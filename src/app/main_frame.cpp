@@ -1,9 +1,12 @@
 #include "app/main_frame.h"
 
 #include <wx/app.h>
-#include <wx/msgdlg.h>
+#include <wx/sizer.h>
 #include <wx/utils.h>
 
+#include <algorithm>
+
+#include "app/tab_layout.h"
 #include "app/tab_weather.h"
 #include "app/wx_util.h"
 #include "base/appenv.h"
@@ -16,7 +19,8 @@ void PostToUi(std::function<void()> fn) {
 }
 
 namespace {
-constexpr int kWidth = 579, kBanner = 60, kPages = 325;
+// The original window: 580 x 390 at 96 dpi, a 60-pixel banner on top.
+constexpr int kWidth = 580, kHeight = 390, kBanner = 60;
 }
 
 Tfrm_main::Tfrm_main(const std::string& appPath)
@@ -29,9 +33,9 @@ Tfrm_main::Tfrm_main(const std::string& appPath)
     if (exitOnClose_) wxTheApp->ExitMainLoop();
   });
   SetFont(wxFont(9, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false, "Noto Sans CJK SC"));
-  SetClientSize(kWidth, kBanner + kPages);
-  banner_ = std::make_unique<WxBrowser>(this, wxPoint(0, 0), wxSize(kWidth, kBanner));
-  PageControl1 = new wxNotebook(this, wxID_ANY, wxPoint(0, kBanner), wxSize(kWidth, kPages));
+  banner_ = std::make_unique<WxBrowser>(this, wxDefaultPosition, Scaled(kWidth, kBanner));
+  PageControl1 = new wxNotebook(this, wxID_ANY);
+  CompactTabs(PageControl1);
 
   TabSheet1 = CreateWeatherTab(PageControl1, ctx_);
   TabWNL = CreateCalendarTab(PageControl1, ctx_);
@@ -60,10 +64,32 @@ Tfrm_main::Tfrm_main(const std::string& appPath)
       tab->OnShown();
   });
 
+  auto* sizer = new wxBoxSizer(wxVERTICAL);
+  Win(*banner_)->SetMinSize(wxSize(1, Scaled(kBanner)));
+  sizer->Add(Win(*banner_), 0, wxEXPAND);
+  sizer->Add(PageControl1, 1, wxEXPAND);
+  SetSizer(sizer);
+
   FormCreate(appPath);
-  SetMinClientSize(GetClientSize());
-  SetMaxClientSize(GetClientSize());
+  // Sized after start-up, when the lists hold the names they must show.
+  FitToLayout();
   Centre();
+}
+
+void Tfrm_main::FitToLayout() {
+  wxSize need = GetSizer()->GetMinSize();
+  need.x = std::max(need.x, TabStripWidth(PageControl1));
+  const wxSize least = Scaled(kWidth, kHeight);
+  wxSize size(std::max(need.x, least.x), std::max(need.y, least.y));
+  // The original proportions: grow the side that falls short.
+  if (size.x * kHeight < size.y * kWidth)
+    size.x = (size.y * kWidth + kHeight - 1) / kHeight;
+  else
+    size.y = (size.x * kHeight + kWidth - 1) / kWidth;
+  SetMinClientSize(size);
+  SetMaxClientSize(size);
+  SetClientSize(size);
+  Layout();
 }
 
 Tfrm_main::~Tfrm_main() = default;
@@ -103,7 +129,8 @@ void Tfrm_main::FormCreate(const std::string& appPath) {
 }
 
 void Tfrm_main::ShowInfoBox(const std::string& text, const std::string& caption) {
-  wxMessageBox(W(text), W(caption), wxOK | wxICON_INFORMATION, this);
+  InfoBox box(this, text, caption);
+  box.ShowModal();
 }
 
 void Tfrm_main::OpenInBrowserWindow(const std::string& url) { wxLaunchDefaultBrowser(W(url), wxBROWSER_NEW_WINDOW); }

@@ -44,6 +44,9 @@ class Tfrm_main : public wxFrame, public Shell {
 
  private:
   void FormCreate(const std::string& appPath);
+  // Fixes the window at the size its layout needs, in the original
+  // proportions and never below the original size.
+  void FitToLayout();
 
   TabContext ctx_;
   wxTimer destroyRetry_;

@@ -1,5 +1,9 @@
 #include "app/tab_about.h"
 
+#include <wx/dcclient.h>
+#include <wx/sizer.h>
+
+#include "app/tab_layout.h"
 #include "app/wx_util.h"
 
 namespace zel {
@@ -18,27 +22,32 @@ wxString Displayed(const std::string& gbk) {
 }  // namespace
 
 AboutTabPanel::AboutTabPanel(wxWindow* book, TabContext& ctx) : TabPanel(book, wxID_ANY) {
-  edtAbout = new wxTextCtrl(this, wxID_ANY, "", wxPoint(8, 2), wxSize(556, 262),
+  edtAbout = new wxTextCtrl(this, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
                             wxTE_MULTILINE | wxTE_READONLY | wxTE_RICH2 | wxBORDER_NONE | wxTE_NO_VSCROLL);
   edtAbout->SetBackgroundColour(Colour(kAboutBack));
+  // Lines such as "版    本：" pad with blanks to line up with four-character
+  // labels: that takes a font whose blank is half a Chinese character.
+  edtAbout->SetFont(wxFont(GetFont().GetPointSize(), wxFONTFAMILY_TELETYPE, wxFONTSTYLE_NORMAL,
+                           wxFONTWEIGHT_NORMAL, false, "Noto Sans Mono CJK SC"));
+  NoCaret(edtAbout);
   SetBackgroundColour(Colour(kAboutBack));
 
   // The window's own small font, underlined, as links look.
   wxFont linkFont = GetFont();
   linkFont.SetUnderlined(true);
-  lblDown = new wxStaticText(this, wxID_ANY, "", wxPoint(10, 268));
-  int x = 50;
+  lblDown = new wxStaticText(this, wxID_ANY, "");
+  auto* row = new wxBoxSizer(wxHORIZONTAL);
+  row->Add(lblDown, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, Scaled(8));
   for (int i = 0; i < AboutTab::kLinkCount; ++i) {
     const AboutLink& link = AboutTab::Links()[static_cast<size_t>(i)];
-    bool zelSoft = i == AboutTab::kZelSoft;
-    if (zelSoft) x = 470;
     // Generic labels are real windows, so they see the mouse on every port.
-    auto* l = new wxGenericStaticText(this, wxID_ANY, W(link.caption), wxPoint(x, 268));
+    auto* l = new wxGenericStaticText(this, wxID_ANY, W(link.caption));
     l->SetFont(linkFont);
     l->SetForegroundColour(Colour(kLinkGreen));
     links[static_cast<size_t>(i)] = l;
-    x += l->GetSize().x + 12;
-    if (i == 2) new wxStaticText(this, wxID_ANY, W8(u8"等提供下载"), wxPoint(x, 268));
+    if (i == AboutTab::kZelSoft) row->AddStretchSpacer(1);
+    row->Add(l, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, Scaled(12));
+    if (i == 2) row->Add(new wxStaticText(this, wxID_ANY, W8(u8"等提供下载")), 0, wxALIGN_CENTER_VERTICAL);
     l->Bind(wxEVT_ENTER_WINDOW, [this, i](wxMouseEvent& e) {
       e.Skip();
       logic_->LinkMouseEnter(i);
@@ -54,6 +63,10 @@ AboutTabPanel::AboutTabPanel(wxWindow* book, TabContext& ctx) : TabPanel(book, w
       logic_->LinkClick(i);
     });
   }
+  auto* all = new wxBoxSizer(wxVERTICAL);
+  all->Add(edtAbout, 1, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, Scaled(8));
+  all->Add(row, 0, wxEXPAND | wxLEFT | wxTOP | wxBOTTOM, Scaled(6));
+  SetSizer(all);
 
   text_ = std::make_unique<WxText>(edtAbout);
   down_ = std::make_unique<WxControl>(lblDown);
@@ -84,6 +97,11 @@ void AboutTabPanel::Startup() {
     edtAbout->SetStyle(at, at + static_cast<long>(link.length()), wxTextAttr(Colour(kLinkGreen), wxNullColour, f));
   }
   edtAbout->SetInsertionPoint(0);
+  // Tall and wide enough for every line: the box never scrolls.
+  wxClientDC dc(edtAbout);
+  dc.SetFont(edtAbout->GetFont());
+  wxSize text = dc.GetMultiLineTextExtent(shown + "\n");
+  edtAbout->SetMinSize(text + Scaled(12, 8));
 }
 
 void AboutTabPanel::PlaceLinkRect() {

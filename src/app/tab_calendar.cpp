@@ -1,8 +1,12 @@
 #include "app/tab_calendar.h"
 
 #include <wx/msgdlg.h>
+#include <wx/sizer.h>
 #include <wx/statbox.h>
 
+#include <algorithm>
+
+#include "app/tab_layout.h"
 #include "app/wx_util.h"
 
 namespace zel {
@@ -29,20 +33,36 @@ wxColour Colour(const Rgb& c) { return wxColour(static_cast<unsigned char>(c.r),
 }  // namespace
 
 CalendarTabPanel::CalendarTabPanel(wxWindow* book, TabContext&) : TabPanel(book, wxID_ANY) {
-  browser_ = std::make_unique<WxBrowser>(this, wxPoint(1, 1), wxSize(412, 268));
-  auto* box = new wxStaticBox(this, wxID_ANY, W8(u8"请选择年月"), wxPoint(420, 2), wxSize(150, 132));
-  (void)box;
-  speWNLYear = new wxSpinCtrl(this, wxID_ANY, wxEmptyString, wxPoint(428, 26), wxSize(118, -1), wxSP_ARROW_KEYS,
+  browser_ = std::make_unique<WxBrowser>(this, wxDefaultPosition, Scaled(412, 268));
+  auto* box = new wxStaticBoxSizer(wxVERTICAL, this, W8(u8"请选择年月"));
+  wxStaticBox* group = box->GetStaticBox();
+  speWNLYear = new wxSpinCtrl(group, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxSP_ARROW_KEYS,
                               CalendarPage::kMinYear, CalendarPage::kMaxYear, CalendarPage::kMinYear);
-  new wxStaticText(this, wxID_ANY, W8(u8"年"), wxPoint(550, 32));
-  cboWNL = new wxChoice(this, wxID_ANY, wxPoint(428, 66), wxSize(118, -1));
+  auto* yearUnit = new wxStaticText(group, wxID_ANY, W8(u8"年"));
+  cboWNL = new wxChoice(group, wxID_ANY);
   for (const char8_t* m : {u8"一月", u8"二月", u8"三月", u8"四月", u8"五月", u8"六月", u8"七月", u8"八月", u8"九月",
                            u8"十月", u8"十一月", u8"十二月"})
     cboWNL->Append(W8(m));
-  Label14 = new wxGenericStaticText(this, wxID_ANY, W8(u8"转到今日"), wxPoint(432, 104));
+  Label14 = new wxGenericStaticText(group, wxID_ANY, W8(u8"转到今日"));
   Label14->SetCursor(wxCursor(wxCURSOR_HAND));
-  lblWNL = new wxStaticText(this, wxID_ANY, wxEmptyString, wxPoint(424, 150), wxSize(148, -1));
+  lblWNL = new wxStaticText(this, wxID_ANY, wxEmptyString);
   lblWNL->SetForegroundColour(wxColour(0, 128, 0));
+
+  const int gap = Scaled(6);
+  auto* year = new wxBoxSizer(wxHORIZONTAL);
+  year->Add(speWNLYear, 1, wxALIGN_CENTER_VERTICAL);
+  year->Add(yearUnit, 0, wxALIGN_CENTER_VERTICAL | wxLEFT, Scaled(4));
+  box->Add(year, 0, wxEXPAND | wxALL, gap);
+  box->Add(cboWNL, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, gap);
+  box->Add(Label14, 0, wxLEFT | wxRIGHT | wxBOTTOM, gap);
+  auto* side = new wxBoxSizer(wxVERTICAL);
+  side->Add(box, 0, wxEXPAND);
+  side->Add(lblWNL, 0, wxEXPAND | wxALL, Scaled(4));
+  auto* all = new wxBoxSizer(wxHORIZONTAL);
+  all->Add(Win(*browser_), 1, wxEXPAND | wxALL, Scaled(2));
+  all->Add(side, 0, wxEXPAND | wxALL, Scaled(4));
+  SetSizer(all);
+  yearBox_ = box;
 
   label_ = std::make_unique<WxText>(lblWNL);
   year_ = std::make_unique<SpinText>(speWNLYear);
@@ -74,7 +94,7 @@ CalendarTabPanel::~CalendarTabPanel() { logic_->FormDestroy(); }
 void CalendarTabPanel::Startup() {
   Guard([this] { logic_->InitCalendarPage(); });
   // Date and cyclic year on two lines in the narrow column.
-  lblWNL->Wrap(148);
+  lblWNL->Wrap(std::max(yearBox_->CalcMin().x, Scaled(100)));
   lastYearText_ = speWNLYear->GetTextValue();
   MirrorLink();
 }

@@ -41,6 +41,7 @@ class CalendarTabPanel : public TabPanel {
   std::unique_ptr<WxList> month_;
   std::unique_ptr<CalendarPage> logic_;
   wxString lastYearText_;
+  wxSizer* yearBox_ = nullptr;  // the date label wraps to its width
 };
 
 }  // namespace zel

@@ -1,16 +1,27 @@
 #include "app/tab_mail.h"
 
 #include <wx/msgdlg.h>
+#include <wx/sizer.h>
 #include <wx/stattext.h>
 
+#include <algorithm>
+
+#include "app/tab_layout.h"
 #include "app/wx_util.h"
 
 namespace zel {
 
 MailTabPanel::MailTabPanel(wxWindow* book) : TabPanel(book, wxID_ANY) {
-  browser_ = std::make_unique<WxBrowser>(this, wxPoint(1, 1), wxSize(400, 290));
-  new wxStaticText(this, wxID_ANY, W8(u8"省份和地区："), wxPoint(412, 6));
-  lsbMailProvince = new wxListBox(this, wxID_ANY, wxPoint(412, 26), wxSize(150, 262));
+  browser_ = std::make_unique<WxBrowser>(this, wxDefaultPosition, Scaled(400, 290));
+  auto* title = new wxStaticText(this, wxID_ANY, W8(u8"省份和地区："));
+  lsbMailProvince = new wxListBox(this, wxID_ANY, wxDefaultPosition, Scaled(150, 262));
+  auto* side = new wxBoxSizer(wxVERTICAL);
+  side->Add(title, 0, wxBOTTOM, Scaled(4));
+  side->Add(lsbMailProvince, 1, wxEXPAND);
+  auto* all = new wxBoxSizer(wxHORIZONTAL);
+  all->Add(Win(*browser_), 1, wxEXPAND | wxALL, Scaled(2));
+  all->Add(side, 0, wxEXPAND | wxALL, Scaled(6));
+  SetSizer(all);
   list_ = std::make_unique<WxList>(lsbMailProvince);
   logic_ = std::make_unique<MailTab>(list_.get(), browser_.get());
   lsbMailProvince->Bind(wxEVT_LISTBOX, [this](wxCommandEvent&) {
@@ -22,7 +33,14 @@ MailTabPanel::MailTabPanel(wxWindow* book) : TabPanel(book, wxID_ANY) {
   });
 }
 
-void MailTabPanel::Startup() { logic_->Startup(); }
+void MailTabPanel::Startup() {
+  logic_->Startup();
+  // As wide as the longest name now listed, and never narrower than the
+  // original column.
+  lsbMailProvince->SetMinSize(wxDefaultSize);
+  lsbMailProvince->InvalidateBestSize();
+  lsbMailProvince->SetMinSize(wxSize(std::max(lsbMailProvince->GetBestSize().x, Scaled(150)), Scaled(100)));
+}
 
 // The "邮编区号" tab.
 TabPanel* CreateMailTab(wxWindow* book, TabContext&) { return new MailTabPanel(book); }

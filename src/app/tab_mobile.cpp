@@ -1,7 +1,9 @@
 #include "app/tab_mobile.h"
 
 #include <wx/msgdlg.h>
+#include <wx/sizer.h>
 
+#include "app/tab_layout.h"
 #include "app/wx_util.h"
 
 namespace zel {
@@ -9,29 +11,37 @@ namespace zel {
 LookupTabPanel::LookupTabPanel(wxWindow* book, LookupKind kind, const LookupLayout& layout)
     : TabPanel(book, wxID_ANY) {
   // The browser the user never sees: it only holds the query page.
-  browser_ = std::make_unique<WxBrowser>(this, wxPoint(20, 40), wxSize(200, 100));
-  browser_->View()->Hide();
-  new wxStaticBox(this, wxID_ANY, W8(layout.group), wxPoint(8, 6), wxSize(555, 280));
-  int y = 36;
-  if (layout.promptAbove) {
-    new wxStaticText(this, wxID_ANY, W8(layout.prompt), wxPoint(24, y));
-    y += 24;
-    edit_ = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(24, y), wxSize(220, -1), wxTE_PROCESS_ENTER);
-  } else {
-    new wxStaticText(this, wxID_ANY, W8(layout.prompt), wxPoint(24, y + 5));
-    edit_ = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(120, y), wxSize(220, -1), wxTE_PROCESS_ENTER);
-  }
+  browser_ = std::make_unique<WxBrowser>(this, wxDefaultPosition, wxSize(200, 100));
+  Win(*browser_)->Hide();
+  auto* box = new wxStaticBoxSizer(wxVERTICAL, this, W8(layout.group));
+  wxStaticBox* group = box->GetStaticBox();
+  auto* prompt = new wxStaticText(group, wxID_ANY, W8(layout.prompt));
+  edit_ = new wxTextCtrl(group, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxTE_PROCESS_ENTER);
+  edit_->SetMinSize(wxSize(Scaled(220), -1));
   if (layout.maxLength > 0) edit_->SetMaxLength(static_cast<unsigned long>(layout.maxLength));
-  button_ = new wxButton(this, wxID_ANY, W8(u8"查询"), wxPoint(edit_->GetPosition().x + 230, y), wxSize(80, -1));
+  button_ = new wxButton(group, wxID_ANY, W8(u8"查询"));
   button_->Disable();
-  y += 40;
-  if (layout.resultLabel) {
-    new wxStaticText(this, wxID_ANY, W8(layout.resultLabel), wxPoint(24, y));
-    y += 22;
-  }
-  memo_ = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(24, y), wxSize(525, 276 - y),
+  memo_ = new wxTextCtrl(group, wxID_ANY, wxEmptyString, wxDefaultPosition, Scaled(300, 80),
                          wxTE_MULTILINE | wxTE_READONLY | wxBORDER_NONE);
   memo_->SetBackgroundColour(GetBackgroundColour());
+  memo_->SetMinSize(Scaled(300, 80));
+  NoCaret(memo_);
+
+  const int gap = Scaled(8);
+  auto* query = new wxBoxSizer(wxHORIZONTAL);
+  if (layout.promptAbove)
+    box->Add(prompt, 0, wxLEFT | wxRIGHT | wxTOP, gap);
+  else
+    query->Add(prompt, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, Scaled(4));
+  query->Add(edit_, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, gap);
+  query->Add(button_, 0, wxALIGN_CENTER_VERTICAL);
+  box->Add(query, 0, wxALL, gap);
+  if (layout.resultLabel)
+    box->Add(new wxStaticText(group, wxID_ANY, W8(layout.resultLabel)), 0, wxLEFT | wxRIGHT | wxTOP, gap);
+  box->Add(memo_, 1, wxEXPAND | wxALL, gap);
+  auto* all = new wxBoxSizer(wxVERTICAL);
+  all->Add(box, 1, wxEXPAND | wxALL, Scaled(6));
+  SetSizer(all);
 
   editView_ = std::make_unique<WxText>(edit_);
   memoView_ = std::make_unique<WxText>(memo_);

@@ -1,35 +1,71 @@
 #include "app/tab_settings.h"
 
 #include <wx/msgdlg.h>
+#include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
+#include <algorithm>
+
+#include "app/tab_layout.h"
 #include "app/wx_util.h"
 #include "update/update.h"
 
 namespace zel {
 
 SettingsTabPanel::SettingsTabPanel(wxWindow* book, TabContext& ctx) : TabPanel(book, wxID_ANY) {
-  new wxStaticBox(this, wxID_ANY, W8(u8"模板"), wxPoint(4, 2), wxSize(330, 196));
-  lstTemplate = new wxListBox(this, wxID_ANY, wxPoint(12, 24), wxSize(110, 136));
+  auto* templ = new wxStaticBoxSizer(wxHORIZONTAL, this, W8(u8"模板"));
+  wxStaticBox* templBox = templ->GetStaticBox();
+  lstTemplate = new wxListBox(templBox, wxID_ANY, wxDefaultPosition, Scaled(110, 136));
   // Templates may come from the update: their scripts stay off.
-  preview_ = std::make_unique<WxBrowser>(this, wxPoint(128, 24), wxSize(198, 166), false);
-  btnTemplate = new wxButton(this, wxID_ANY, W8(u8"使用选定模板"), wxPoint(12, 164), wxSize(110, 26));
+  preview_ = std::make_unique<WxBrowser>(templBox, wxDefaultPosition, Scaled(160, 120), false);
+  Win(*preview_)->SetMinSize(Scaled(160, 120));
+  btnTemplate = new wxButton(templBox, wxID_ANY, W8(u8"使用选定模板"));
 
-  new wxStaticBox(this, wxID_ANY, W8(u8"模板作者信息"), wxPoint(340, 2), wxSize(228, 196));
+  auto* author = new wxStaticBoxSizer(wxVERTICAL, this, W8(u8"模板作者信息"));
+  wxStaticBox* authorBox = author->GetStaticBox();
+  auto* fields = new wxFlexGridSizer(2, Scaled(8), Scaled(4));
+  fields->AddGrowableCol(1);
   const char8_t* labels[] = {u8"作者：", u8"日期：", u8"Email：", u8"主页："};
   wxTextCtrl** edits[] = {&edtTemplateAuthor, &edtTemplateDate, &edtTemplateEmail, &edtTemplateHttp};
   for (int i = 0; i < 4; ++i) {
-    int y = 30 + i * 40;
-    new wxStaticText(this, wxID_ANY, W8(labels[i]), wxPoint(348, y + 4), wxSize(52, -1));
-    *edits[i] = new wxTextCtrl(this, wxID_ANY, "", wxPoint(402, y), wxSize(158, 26), wxTE_READONLY);
+    // Right-aligned, so the colons line up.
+    fields->Add(new wxStaticText(authorBox, wxID_ANY, W8(labels[i])), 0, wxALIGN_RIGHT | wxALIGN_CENTER_VERTICAL);
+    *edits[i] = new wxTextCtrl(authorBox, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, wxTE_READONLY);
+    NoCaret(*edits[i]);
+    fields->Add(*edits[i], 1, wxEXPAND);
   }
 
-  new wxStaticBox(this, wxID_ANY, W8(u8"版本升级"), wxPoint(4, 202), wxSize(564, 64));
-  btnGetNewVersion = new wxButton(this, wxID_ANY, W8(u8"检测是否有最新版本"), wxPoint(12, 226), wxSize(150, 28));
-  new wxStaticText(this, wxID_ANY, W8(u8"最新版本下载地址列表："), wxPoint(172, 232));
-  cboSoftList = new wxChoice(this, wxID_ANY, wxPoint(330, 226), wxSize(160, 28));
-  btnDownSoft = new wxButton(this, wxID_ANY, W8(u8"下载"), wxPoint(496, 226), wxSize(64, 28));
+  auto* upgrade = new wxStaticBoxSizer(wxHORIZONTAL, this, W8(u8"版本升级"));
+  wxStaticBox* upgradeBox = upgrade->GetStaticBox();
+  btnGetNewVersion = new wxButton(upgradeBox, wxID_ANY, W8(u8"检测是否有最新版本"));
+  auto* listTitle = new wxStaticText(upgradeBox, wxID_ANY, W8(u8"最新版本下载地址列表："));
+  cboSoftList = new wxChoice(upgradeBox, wxID_ANY);
+  cboSoftList->SetMinSize(wxSize(Scaled(120), -1));
+  btnDownSoft = new wxButton(upgradeBox, wxID_ANY, W8(u8"下载"));
+
+  const int gap = Scaled(6);
+  auto* pick = new wxBoxSizer(wxVERTICAL);
+  pick->Add(lstTemplate, 1, wxEXPAND | wxBOTTOM, gap);
+  pick->Add(btnTemplate, 0, wxEXPAND);
+  templ->Add(pick, 0, wxEXPAND | wxALL, gap);
+  templ->Add(Win(*preview_), 1, wxEXPAND | wxTOP | wxBOTTOM | wxRIGHT, gap);
+  author->Add(fields, 1, wxEXPAND | wxALL, gap);
+  upgrade->Add(btnGetNewVersion, 0, wxALIGN_CENTER_VERTICAL | wxALL, gap);
+  upgrade->Add(listTitle, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, Scaled(4));
+  upgrade->Add(cboSoftList, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, gap);
+  upgrade->Add(btnDownSoft, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, gap);
+  auto* row = new wxBoxSizer(wxHORIZONTAL);
+  row->Add(templ, 1, wxEXPAND | wxRIGHT, gap);
+  row->Add(author, 0, wxEXPAND);
+  auto* all = new wxBoxSizer(wxVERTICAL);
+  all->Add(row, 1, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, gap);
+  all->Add(upgrade, 0, wxEXPAND | wxALL, gap);
+  SetSizer(all);
+  Win(*preview_)->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
+    e.Skip();
+    FitPreview();
+  });
 
   templates_ = std::make_unique<WxList>(lstTemplate);
   soft_ = std::make_unique<WxList>(cboSoftList);
@@ -62,7 +98,26 @@ void SettingsTabPanel::Guard(const std::function<void()>& fn) {
   }
 }
 
-void SettingsTabPanel::OnShown() { logic_->TabSetShow(); }
+void SettingsTabPanel::Startup() {
+  logic_->Startup();  // start-up steps 15, 16
+  for (wxTextCtrl* t : {edtTemplateAuthor, edtTemplateDate, edtTemplateEmail, edtTemplateHttp}) FitText(t, 16);
+}
+
+void SettingsTabPanel::OnShown() {
+  logic_->TabSetShow();
+  FitPreview();
+}
+
+void SettingsTabPanel::FitPreview() {
+  // The forecast page, made for the weather tab's browser, shown whole.
+  wxWindow* view = Win(*preview_);
+  wxSize design = Scaled(kForecastWidth, kForecastHeight);
+  wxSize have = view->GetSize();
+  if (have.x <= 0 || have.y <= 0) return;
+  double zoom = std::min(1.0, std::min(static_cast<double>(have.x) / design.x, static_cast<double>(have.y) / design.y));
+  preview_->View()->SetZoomType(wxWEBVIEW_ZOOM_TYPE_LAYOUT);
+  preview_->View()->SetZoomFactor(static_cast<float>(zoom));
+}
 
 TabPanel* CreateSettingsTab(wxWindow* book, TabContext& ctx) { return new SettingsTabPanel(book, ctx); }
 

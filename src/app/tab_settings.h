@@ -18,7 +18,7 @@ namespace zel {
 class SettingsTabPanel : public TabPanel {
  public:
   SettingsTabPanel(wxWindow* book, TabContext& ctx);
-  void Startup() override { logic_->Startup(); }  // start-up steps 15, 16
+  void Startup() override;  // start-up steps 15, 16
   void OnShown() override;  // TabSetShow
 
   SettingsTab& Logic() { return *logic_; }
@@ -33,6 +33,8 @@ class SettingsTabPanel : public TabPanel {
 
  private:
   void Guard(const std::function<void()>& fn);
+  // Zooms the preview out until the whole forecast page fits.
+  void FitPreview();
 
   std::unique_ptr<WxBrowser> preview_;
   std::unique_ptr<WxList> templates_, soft_;

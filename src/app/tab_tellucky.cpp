@@ -1,19 +1,33 @@
 #include "app/tab_tellucky.h"
 
+#include <wx/sizer.h>
 #include <wx/statbox.h>
 
 #include "app/tab_fortune.h"
+#include "app/tab_layout.h"
 
 namespace zel {
 
 TelLuckyTabPanel::TelLuckyTabPanel(wxWindow* book) : TabPanel(book, wxID_ANY) {
-  lblTelLuckyMemo = new wxStaticText(this, wxID_ANY, wxEmptyString, wxPoint(10, 6), wxSize(553, 92));
-  new wxStaticBox(this, wxID_ANY, W8(u8"请输入您将要预测的手机号码"), wxPoint(8, 100), wxSize(555, 58));
-  edtTelLucky = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(24, 122), wxSize(220, -1), wxTE_PROCESS_ENTER);
-  btnTelLucky = new wxButton(this, wxID_ANY, W8(u8"预测"), wxPoint(256, 120), wxSize(80, 28));
-  MemoTelLuckyExplain = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxPoint(12, 168), wxSize(551, 112),
+  lblTelLuckyMemo = new wxStaticText(this, wxID_ANY, wxEmptyString);
+  auto* box = new wxStaticBoxSizer(wxHORIZONTAL, this, W8(u8"请输入您将要预测的手机号码"));
+  edtTelLucky = new wxTextCtrl(box->GetStaticBox(), wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                               wxTE_PROCESS_ENTER);
+  edtTelLucky->SetMinSize(wxSize(Scaled(220), -1));
+  btnTelLucky = new wxButton(box->GetStaticBox(), wxID_ANY, W8(u8"预测"));
+  MemoTelLuckyExplain = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, Scaled(300, 60),
                                        wxTE_MULTILINE | wxTE_READONLY | wxBORDER_NONE);
   MemoTelLuckyExplain->SetBackgroundColour(wxColour(231, 231, 231));
+  NoCaret(MemoTelLuckyExplain);
+
+  const int gap = Scaled(8);
+  box->Add(edtTelLucky, 0, wxALIGN_CENTER_VERTICAL | wxALL, gap);
+  box->Add(btnTelLucky, 0, wxALIGN_CENTER_VERTICAL | wxTOP | wxBOTTOM | wxRIGHT, gap);
+  auto* all = new wxBoxSizer(wxVERTICAL);
+  all->Add(lblTelLuckyMemo, 0, wxEXPAND | wxALL, gap);
+  all->Add(box, 0, wxEXPAND | wxLEFT | wxRIGHT, Scaled(6));
+  all->Add(MemoTelLuckyExplain, 1, wxEXPAND | wxALL, gap);
+  SetSizer(all);
 
   label_ = std::make_unique<LineText>(lblTelLuckyMemo);
   edit_ = std::make_unique<WxText>(edtTelLucky);

@@ -1,29 +1,57 @@
 #include "app/tab_weather.h"
 
 #include <wx/msgdlg.h>
+#include <gtk/gtk.h>
+#include <wx/display.h>
+#include <wx/settings.h>
+#include <wx/sizer.h>
 #include <wx/statline.h>
 
+#include <algorithm>
+
+#include "app/tab_layout.h"
 #include "app/wx_util.h"
 
 namespace zel {
 
 WeatherTabPanel::WeatherTabPanel(wxWindow* book, TabContext&) : TabPanel(book, wxID_ANY) {
   // Forecast pages carry values cut out of downloaded pages: no scripts.
-  browser_ = std::make_unique<WxBrowser>(this, wxPoint(1, 1), wxSize(386, 246), false);
-  cboProvince = new wxChoice(this, wxID_ANY, wxPoint(391, 2), wxSize(87, 24));
-  lsbCity = new wxListBox(this, wxID_ANY, wxPoint(391, 28), wxSize(87, 148));
+  browser_ = std::make_unique<WxBrowser>(this, wxDefaultPosition, Scaled(kForecastWidth, kForecastHeight), false);
+  cboProvince = new wxChoice(this, wxID_ANY);
+  lsbCity = new wxListBox(this, wxID_ANY, wxDefaultPosition, Scaled(87, 151));
   lsbCity->SetToolTip(W8(u8"双击可得到该城市的天气预报"));
-  new wxStaticText(this, wxID_ANY, W8(u8"收藏夹"), wxPoint(482, 8));
-  lsbSC = new wxListBox(this, wxID_ANY, wxPoint(480, 28), wxSize(87, 148));
+  auto* favTitle = new wxStaticText(this, wxID_ANY, W8(u8"收藏夹"));
+  lsbSC = new wxListBox(this, wxID_ANY, wxDefaultPosition, Scaled(87, 151));
   lsbSC->SetToolTip(W8(u8"可快速得到收藏夹中的城市天气预报"));
-  btnAddFavorite = new wxButton(this, wxID_ANY, W8(u8"加入收藏"), wxPoint(392, 179), wxSize(86, 23));
-  btnDelFavorite = new wxButton(this, wxID_ANY, W8(u8"删除收藏"), wxPoint(481, 179), wxSize(86, 23));
-  btnWeather = new wxButton(this, wxID_ANY, W8(u8"天气预报"), wxPoint(392, 203), wxSize(86, 23));
-  btnWend = new wxButton(this, wxID_ANY, W8(u8"风力预报"), wxPoint(480, 204), wxSize(86, 23));
-  btnWeatherServer = new wxButton(this, wxID_ANY, W8(u8"服务器"), wxPoint(392, 228), wxSize(86, 23));
-  btnClose = new wxButton(this, wxID_ANY, W8(u8"关闭"), wxPoint(481, 228), wxSize(86, 23));
-  new wxStaticLine(this, wxID_ANY, wxPoint(2, 252), wxSize(565, 2));
-  lblInfo = new wxStaticText(this, wxID_ANY, W8(u8"收藏夹"), wxPoint(7, 258), wxSize(560, -1));
+  btnAddFavorite = new wxButton(this, wxID_ANY, W8(u8"加入收藏"));
+  btnDelFavorite = new wxButton(this, wxID_ANY, W8(u8"删除收藏"));
+  btnWeather = new wxButton(this, wxID_ANY, W8(u8"天气预报"));
+  btnWend = new wxButton(this, wxID_ANY, W8(u8"风力预报"));
+  btnWeatherServer = new wxButton(this, wxID_ANY, W8(u8"服务器"));
+  btnClose = new wxButton(this, wxID_ANY, W8(u8"关闭"));
+  auto* rule = new wxStaticLine(this, wxID_ANY);
+  lblInfo = new wxStaticText(this, wxID_ANY, W8(u8"收藏夹"), wxDefaultPosition, wxDefaultSize,
+                             wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+
+  // Two equal columns beside the browser: the catalogue and the favourites.
+  const int gap = Scaled(3);
+  auto* side = new wxFlexGridSizer(2, gap, gap);
+  side->AddGrowableRow(1);
+  side->Add(cboProvince, 0, wxEXPAND);
+  side->Add(favTitle, 0, wxALIGN_CENTER_VERTICAL);
+  side->Add(lsbCity, 1, wxEXPAND);
+  side->Add(lsbSC, 1, wxEXPAND);
+  for (wxWindow* b : {btnAddFavorite, btnDelFavorite, btnWeather, btnWend, btnWeatherServer, btnClose})
+    side->Add(b, 0, wxEXPAND);
+  auto* top = new wxBoxSizer(wxHORIZONTAL);
+  top->Add(Win(*browser_), 1, wxEXPAND | wxRIGHT, gap);
+  top->Add(side, 0, wxEXPAND | wxTOP, gap);
+  auto* all = new wxBoxSizer(wxVERTICAL);
+  all->Add(top, 1, wxEXPAND | wxALL, gap);
+  all->Add(rule, 0, wxEXPAND | wxLEFT | wxRIGHT, gap);
+  all->Add(lblInfo, 0, wxEXPAND | wxALL, Scaled(4));
+  SetSizer(all);
+  FitColumns();
 
   suiPopupMenu1 = new wxMenu;
   nCC = suiPopupMenu1->AppendCheckItem(wxID_ANY, W8(u8"中央气象台（速度中）"));
@@ -95,17 +123,39 @@ void WeatherTabPanel::MirrorMenu() {
 void WeatherTabPanel::LoadSettings() {
   logic_->LoadSettings();
   MirrorMenu();
+  FitColumns();
+}
+
+void WeatherTabPanel::FitColumns() {
+  // Wide enough for every control's text and for a long place name; the
+  // lists are refilled later with names the window cannot know now.
+  wxListBox* lists[] = {lsbCity, lsbSC};
+  for (wxListBox* l : lists) l->SetMinSize(wxDefaultSize);
+  cboProvince->SetMinSize(wxDefaultSize);
+  int widest = GetTextExtent(W8(u8"黑龙江省")).x + wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this) + Scaled(16);
+  for (wxWindow* w : std::initializer_list<wxWindow*>{cboProvince, lsbCity, lsbSC, btnAddFavorite, btnDelFavorite,
+                                                     btnWeather, btnWend, btnWeatherServer, btnClose})
+    widest = std::max(widest, w->GetBestSize().x);
+  for (wxWindow* w : std::initializer_list<wxWindow*>{cboProvince, lsbCity, lsbSC})
+    w->SetMinSize(wxSize(widest, -1));
+  for (wxListBox* l : lists) l->SetMinSize(wxSize(widest, Scaled(100)));
 }
 
 void WeatherTabPanel::btnWeatherServerClick() {
   MirrorMenu();
-  // The window's outer position plus the controls' offsets in their
-  // parents, and 20 pixels more below the button.
-  wxWindow* top = wxGetTopLevelParent(this);
-  wxPoint button = btnWeatherServer->GetPosition();
-  wxPoint screen(top->GetPosition().x + button.x,
-                 top->GetPosition().y + GetParent()->GetPosition().y + button.y + btnWeatherServer->GetSize().y + 20);
-  PopupMenu(suiPopupMenu1, ScreenToClient(screen));
+  PopupMenu(suiPopupMenu1, ServerMenuPoint());
+}
+
+wxPoint WeatherTabPanel::ServerMenuPoint() {
+  // Under the button; above it when the screen ends first (a menu that the
+  // toolkit flipped round a point under the button would cover it).
+  wxRect button = btnWeatherServer->GetRect();
+  int height = 0;
+  gtk_widget_get_preferred_height(suiPopupMenu1->m_menu, nullptr, &height);
+  int screenBottom = wxGetClientDisplayRect().GetBottom();
+  if (ClientToScreen(button.GetBottomLeft()).y + height > screenBottom)
+    return wxPoint(button.x, button.y - height);
+  return wxPoint(button.x, button.GetBottom() + 1);
 }
 
 WeatherTabPanel* CreateWeatherTab(wxWindow* book, TabContext& ctx) { return new WeatherTabPanel(book, ctx); }

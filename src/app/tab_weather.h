@@ -32,9 +32,12 @@ class WeatherTabPanel : public TabPanel {
   wxMenuItem *nCC, *nOnline, *nCN;
 
   void btnWeatherServerClick();
+  // Where the server menu opens, in this panel's coordinates.
+  wxPoint ServerMenuPoint();
 
  private:
   void MirrorMenu();
+  void FitColumns();
   void Guard(const std::function<void()>& fn);
 
   std::unique_ptr<WxBrowser> browser_;

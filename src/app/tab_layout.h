@@ -1,0 +1,58 @@
+// Layout helpers for the tabs and the frame: sizes that grow with the text,
+// read-only texts without a caret, and the information box.
+#pragma once
+
+#include <wx/dialog.h>
+#include <wx/notebook.h>
+#include <wx/sizer.h>
+#include <wx/textctrl.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "app/wx_views.h"
+
+namespace zel {
+
+// Text size relative to 96 dpi (GDK_DPI_SCALE, Xft.dpi): 1.5 at 144 dpi.
+double DpiScale();
+// A size of the original design (pixels at 96 dpi), grown with the text.
+wxSize Scaled(int w, int h);
+int Scaled(int px);
+
+// The forecast browser of the original design: the size the weather
+// templates are made for.
+constexpr int kForecastWidth = 386, kForecastHeight = 246;
+
+// The window a browser occupies in a sizer.
+wxWindow* Win(WxBrowser& b);
+
+// Read-only text the user may select from but never types into: no caret.
+void NoCaret(wxTextCtrl* t);
+
+// Gives every window the widest best width among them, so buttons in a
+// column or grid line up.
+void SameWidth(std::initializer_list<wxWindow*> windows);
+
+// A single-line text wide enough for its current value (and at least
+// minChars characters).
+void FitText(wxTextCtrl* t, int minChars);
+
+// Width the notebook needs to show every tab button without scroll arrows.
+int TabStripWidth(wxNotebook* book);
+// Narrower tab buttons, so nine of them fit the original window width.
+void CompactTabs(wxNotebook* book);
+
+// The modal information box (icon, text, OK). Text too tall for the window
+// that owns the box flows into columns instead of running off the screen.
+class InfoBox : public wxDialog {
+ public:
+  InfoBox(wxWindow* parent, const std::string& text, const std::string& caption);
+  int Columns() const { return columns_; }
+
+ private:
+  void Build(const wxArrayString& lines, int columns);
+  int columns_ = 1;
+};
+
+}  // namespace zel
