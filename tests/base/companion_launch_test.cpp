@@ -1,5 +1,6 @@
 // The window's companion server: started only where nothing answers, it
 // answers lookups, and it never outlives the window however the window ends.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -91,10 +92,18 @@ TEST(CompanionLaunch, StartsWhereNothingAnswersServesLookupsAndStops) {
   test::AppFolder app;
   app.CopyShippedData();
   LoopbackEndpoint ep{"127.0.0.1", FreePort()};
+  app.Write("window-only", "");
+  int windowFd = ::open((app.path() + "window-only").c_str(), O_RDONLY);  // like the display connection
   CompanionLauncher launcher;
   ASSERT_EQ(launcher.StartMissing(PlanFor(app), {ep}), 1);
   ASSERT_EQ(launcher.children().size(), 1u);
   pid_t pid = launcher.children()[0];
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+    std::error_code ec;
+    EXPECT_NE(std::filesystem::read_symlink(fd.path(), ec).string(), app.path() + "window-only")
+        << "the window's descriptors stay with the window";
+  }
+  ::close(windowFd);
 
   httplib::Client client("127.0.0.1", ep.port);
   auto res = client.Get("/query/tel.asp?tel=13800138000");
@@ -144,7 +153,9 @@ TEST(CompanionLaunch, ServerEndsWithTheWindowHoweverItDies) {
     ASSERT_GE(window, 0);
     if (window == 0) {  // stands in for the window: starts the server, then dies by sig
       auto* launcher = new CompanionLauncher;
-      launcher->StartMissing(PlanFor(app), {ep});
+      auto plan = PlanFor(app);
+      plan.dataDir = app.path() + "none";  // no lookup data needed: it starts at once
+      launcher->StartMissing(plan, {ep});
       pid_t server = launcher->children().empty() ? 0 : launcher->children()[0];
       (void)!::write(fds[1], &server, sizeof server);
       for (;;) ::pause();

@@ -50,6 +50,15 @@ desktop-file-validate "$ROOT/usr/share/applications/org.example.zelmora.desktop"
 appstreamcli validate --no-net "$ROOT/usr/share/metainfo/org.example.zelmora.metainfo.xml" >/dev/null ||
   fail "appstreamcli validate"
 
+share_state() { (cd "$ROOT/usr/share/zelmora" && find . -printf '%p %s %T@\n' | sort | md5sum); }
+SHARE_BEFORE=$(share_state)
+
+# ---- the CLI without --app takes the user's folder, as the window does
+HOME2=$SCRATCH/home2
+env -i HOME="$HOME2" PATH=/usr/bin:/bin LANG=C.UTF-8 "$ROOT/usr/bin/zelmora-cli" luck 13800138000 >/dev/null ||
+  fail "zelmora-cli in the installed tree"
+[ -f "$HOME2/.local/share/zelmora/Weather.ini" ] || fail "zelmora-cli did not fill the user's folder"
+
 # ---- a fresh user with the servers on a free port
 HOME_DIR=$SCRATCH/home
 USER_DIR=$HOME_DIR/.local/share/zelmora
@@ -124,7 +133,8 @@ ended_within 15 "$window_pid" || fail "the window did not close on SIGTERM"
 wait "$session_pid" || fail "the window exited with status $?"
 ended_within 5 "$server_pid" || fail "the server outlived the closed window"
 if answers; then fail "something still answers on $PORT"; fi
-left=$(leftovers); [ -z "$left" ] || { ps -o pid,ppid,comm -p "$left" >&2 || true; fail "processes left after closing"; }
+# Services of the session bus (accessibility) go when the bus has gone.
+ended_within 10 $(leftovers) || { ps -o pid,ppid,comm -p "$(leftovers | paste -sd,)" >&2 || true; fail "processes left after closing"; }
 
 # ---- second start: the user's files stay; a crash leaves no server
 echo '[Favorite]' >"$USER_DIR/Favorite.ini"
@@ -137,4 +147,5 @@ wait "$session_pid" 2>/dev/null || true
 ended_within 10 "$server_pid" || fail "the server outlived the killed window"
 ended_within 10 $(leftovers) || fail "processes left after the window was killed: $(leftovers)"
 window_pid=""
+[ "$(share_state)" = "$SHARE_BEFORE" ] || fail "something was written into share/zelmora"
 say "passed in $SECONDS s"
