@@ -1,9 +1,9 @@
 #include "base/appenv.h"
 
 #include <ifaddrs.h>
-#include <pwd.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <atomic>

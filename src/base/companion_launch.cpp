@@ -54,8 +54,7 @@ std::optional<LoopbackEndpoint> ParseLoopback(const std::string& base) {
   }
   if (host == "localhost") return LoopbackEndpoint{"127.0.0.1", n};
   in_addr a4{};
-  if (::inet_pton(AF_INET, host.c_str(), &a4) == 1 && (ntohl(a4.s_addr) >> 24) == 127)
-    return LoopbackEndpoint{host, n};
+  if (::inet_pton(AF_INET, host.c_str(), &a4) == 1 && (ntohl(a4.s_addr) >> 24) == 127) return LoopbackEndpoint{host, n};
   in6_addr a6{};
   if (::inet_pton(AF_INET6, host.c_str(), &a6) == 1 && IN6_IS_ADDR_LOOPBACK(&a6)) return LoopbackEndpoint{"::1", n};
   return std::nullopt;

@@ -1,11 +1,12 @@
 // The window's companion server: started only where nothing answers, it
 // answers lookups, and it never outlives the window however the window ends.
+#include "base/companion_launch.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,7 +16,6 @@
 #include <filesystem>
 #include <thread>
 
-#include "base/companion_launch.h"
 #include "support/testutil.h"
 
 using namespace zel;
@@ -64,7 +64,8 @@ TEST(CompanionLaunch, OnlyPlainHttpLoopbackAddressesAreServed) {
        {{"127.0.0.1", 8090}, {"127.0.0.1", 8091}}},
       {{"https://127.0.0.1:8443", "http://example.org:8090", "http://127.0.0.1.example.org", "http://10.0.0.1:8090"},
        {}},
-      {{"http://127.0.0.1:0", "http://127.0.0.1:70000", "http://127.0.0.1:80a", "http://[::1", "http://[::1]x", ""}, {}},
+      {{"http://127.0.0.1:0", "http://127.0.0.1:70000", "http://127.0.0.1:80a", "http://[::1", "http://[::1]x", ""},
+       {}},
   };
   for (const Case& c : cases) {
     auto got = LoopbackEndpoints(c.bases);
@@ -74,18 +75,6 @@ TEST(CompanionLaunch, OnlyPlainHttpLoopbackAddressesAreServed) {
       EXPECT_EQ(got[i].port, c.expected[i].port) << c.bases[i];
     }
   }
-}
-
-TEST(CompanionLaunch, ServerBesideTheProgramOrInLibexec) {
-  test::TempDir root;
-  root.Write("a/bin/zelmora-server", "");
-  root.Write("b/libexec/zelmora/zelmora-server", "");
-  root.Write("c/bin/zelmora-server", "");  // not executable
-  std::filesystem::create_directories(root / "b/bin");
-  for (const char* exe : {"a/bin/zelmora-server", "b/libexec/zelmora/zelmora-server"}) ::chmod((root / exe).c_str(), 0755);
-  EXPECT_EQ(FindCompanionServer(root / "a/bin/"), root / "a/bin/zelmora-server");
-  EXPECT_EQ(FindCompanionServer(root / "b/bin/"), root / "b/bin/../libexec/zelmora/zelmora-server");
-  EXPECT_EQ(FindCompanionServer(root / "c/bin/"), "");
 }
 
 TEST(CompanionLaunch, StartsWhereNothingAnswersServesLookupsAndStops) {
