@@ -98,7 +98,8 @@ pid_t Spawn(const std::vector<std::string>& args, int logFd) {
   ::_exit(127);
 }
 
-CompanionLauncher& g_launcher = *new CompanionLauncher;  // never destroyed: see StopCompanionServers
+// Never destroyed: the window stops its servers itself, then ends with _exit.
+CompanionLauncher& g_launcher = *new CompanionLauncher;
 
 }  // namespace
 
@@ -174,7 +175,7 @@ int CompanionLauncher::StartMissing(const Plan& plan, const std::vector<Loopback
         ++started;
         break;
       }
-      if (Reaped(pid)) {  // the port is taken by something silent, or the data is unusable
+      if (Reaped(pid)) {  // the port is taken, or the program cannot run here
         children_.pop_back();
         break;
       }
