@@ -11,7 +11,12 @@ cmake --build build -j"$(nproc)"
 APP=build/app
 server_pid=""
 if [ -x "$APP/zelmora-server" ]; then
-  "$APP/zelmora-server" --data "$APP/serverdata" >"$APP/server.log" 2>&1 &
+  # The live feed fetches real forecasts (see server/README.md); the server
+  # keeps the national clock, the one the forecasts' days are counted in.
+  # ZEL_FEED=off or other server options in ZEL_SERVER_ARGS.
+  # shellcheck disable=SC2086
+  TZ=Asia/Shanghai "$APP/zelmora-server" --data "$APP/serverdata" --feed "${ZEL_FEED:-open-meteo}" ${ZEL_SERVER_ARGS:-} \
+    >"$APP/server.log" 2>&1 &
   server_pid=$!
   trap '[ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null || true' EXIT
   # The window's first requests (update, lookup pages) need it listening.

@@ -7,7 +7,9 @@
 #include "base/appenv.h"
 #include "base/files.h"
 #include "base/gbk.h"
+#include "base/download.h"
 #include "base/text.h"
+#include "server/feed/feed.h"
 
 namespace zel::server {
 namespace {
@@ -79,17 +81,25 @@ std::string IndexPage() {
 const char* Usage() {
   return "usage: zelmora-server [--listen ADDR] [--port N] [--data DIR] [--publication DIR]\n"
          "                      [--stations Weather.ini] [--images DIR] [--threads N]\n"
+         "                      [--feed open-meteo|met-norway|off] [--feed-interval 3h] [--feed-url URL]\n"
+         "                      [--feed-contact TEXT] [--feed-all] [--coordinates FILE]\n"
          "Serves the lookup pages, the update publication and the weather pages\n"
          "(default 127.0.0.1:8090, data in <executable folder>/serverdata).\n";
 }
 
 std::optional<std::string> ParseArgs(const std::vector<std::string>& args, ServerOptions& o, bool& help) {
   help = false;
+  // The environment may set the feed's default (test runs turn it off).
+  if (const char* env = std::getenv("ZEL_FEED"); env && *env) o.feed = env;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--help" || a == "-h") {
       help = true;
       return std::nullopt;
+    }
+    if (a == "--feed-all") {
+      o.feedAll = true;
+      continue;
     }
     if (i + 1 >= args.size()) return "missing value after " + a;
     const std::string& v = args[++i];
@@ -98,6 +108,17 @@ std::optional<std::string> ParseArgs(const std::vector<std::string>& args, Serve
     else if (a == "--publication") o.publicationDir = v;
     else if (a == "--stations") o.stationsFile = v;
     else if (a == "--images") o.imagesDir = v;
+    else if (a == "--feed-url") o.feedUrl = v;
+    else if (a == "--feed-contact") o.feedContact = v;
+    else if (a == "--coordinates") o.coordinatesFile = v;
+    else if (a == "--feed") {
+      if (v != "open-meteo" && v != "met-norway" && v != "off") return "bad value for --feed: " + v;
+      o.feed = v;
+    } else if (a == "--feed-interval") {
+      auto n = feed::ParseInterval(v);
+      if (!n) return "bad value for --feed-interval (60s to 24h): " + v;
+      o.feedIntervalSeconds = *n;
+    }
     else if (a == "--port" || a == "--threads") {
       long long n;
       long long max = a == "--port" ? 65535 : 256;
@@ -116,6 +137,9 @@ std::optional<std::string> ParseArgs(const std::vector<std::string>& args, Serve
   if (o.publicationDir.empty()) o.publicationDir = o.dataDir + "publication";
   if (o.stationsFile.empty()) o.stationsFile = o.dataDir + "../Weather.ini";
   if (o.imagesDir.empty()) o.imagesDir = o.dataDir + "../images";
+  if (o.feed != "open-meteo" && o.feed != "met-norway" && o.feed != "off") return "bad value for the feed: " + o.feed;
+  if (o.coordinatesFile.empty()) o.coordinatesFile = o.dataDir + "coordinates.tsv";
+  if (!o.feedUrl.empty() && !IsWebAddress(o.feedUrl)) return "--feed-url needs an http or https address: " + o.feedUrl;
   o.publicationDir = IncludeBackslash(o.publicationDir);
   o.imagesDir = IncludeBackslash(o.imagesDir);
   return std::nullopt;
@@ -172,6 +196,7 @@ bool CompanionServer::KnownStation(const std::string& code) const {
 
 std::optional<StationForecast> CompanionServer::Forecast(const std::string& station) {
   if (!KnownStation(station)) return std::nullopt;
+  if (beforeForecast) beforeForecast(station);
   auto it = stations_.find(station);
   std::string name = it == stations_.end() ? std::string() : it->second;
   std::string day = today();

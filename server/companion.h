@@ -26,6 +26,13 @@ struct ServerOptions {
   std::string imagesDir;       // weather icons; default <data>/../images
   // Workers running complete requests; idle connections hold none.
   int threads = 32;
+  // The live forecast feed.
+  std::string feed = "open-meteo";  // open-meteo, met-norway or off
+  int feedIntervalSeconds = 3 * 3600;
+  std::string feedUrl;      // replaces the provider's scheme, host and port
+  std::string feedContact;  // for the User-Agent
+  bool feedAll = false;     // every station, not only those asked for
+  std::string coordinatesFile;  // default <data>/coordinates.tsv
 };
 
 // Command line into options; an error text for bad usage, nullopt when fine.
@@ -47,6 +54,9 @@ class CompanionServer {
   const ServerOptions& options() const { return o_; }
   // Tests pin the date; the default is the local date.
   std::function<std::string()> today = [] { return Today(); };
+  // Called before a station's figures are read (the feed fetches a station
+  // without a fresh record here).
+  std::function<void(const std::string& station)> beforeForecast;
 
   // The forecast of a station: its record from forecasts/<code>.json when
   // that reads whole, otherwise demo figures. nullopt for an unknown station.

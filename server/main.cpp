@@ -7,6 +7,7 @@
 
 #include "server/companion.h"
 #include "server/guard.h"
+#include "server/feed/feed.h"
 
 int main(int argc, char** argv) {
   using namespace zel::server;
@@ -31,6 +32,19 @@ int main(int argc, char** argv) {
 
   CompanionServer companion(o, std::cerr);
   companion.Load();
+  feed::FeedOptions fo;
+  bool feedOk = true;
+  fo.primary = feed::ParseProvider(o.feed, feedOk);
+  fo.intervalSeconds = o.feedIntervalSeconds;
+  fo.url = o.feedUrl;
+  fo.contact = o.feedContact;
+  fo.all = o.feedAll;
+  fo.coordinatesFile = o.coordinatesFile;
+  fo.dataDir = o.dataDir;
+  // Never destroyed: page handlers on pool threads may still call it.
+  auto* liveFeed = new feed::Feed(fo, LoadStations(o.stationsFile), [&companion](const std::string& l) { companion.Log(l); });
+  if (fo.primary) companion.beforeForecast = [liveFeed](const std::string& s) { liveFeed->BeforeAnswer(s); };
+  else companion.Log("feed: off");
   // Our own accept path: only complete, bounded requests reach httplib.
   GuardLimits limits;
   limits.workers = o.threads;
@@ -42,16 +56,20 @@ int main(int argc, char** argv) {
     companion.Log("cannot listen on " + o.listen + ":" + std::to_string(o.port));
     return 1;
   }
-  std::thread([&http, &companion, stopSignals] {
+  std::thread([&http, &companion, liveFeed, stopSignals] {
     int sig = 0;
     sigwait(&stopSignals, &sig);
     companion.Log(std::string("stopping on ") + (sig == SIGINT ? "SIGINT" : "SIGTERM"));
+    // First the feed: a transfer in flight and pages waiting on it end now.
+    liveFeed->Stop();
     // A signal that comes while the listener is still starting waits for it.
     for (int i = 0; i < 200 && !http.IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     http.Stop();
   }).detach();
   companion.Log("listening on http://" + o.listen + ":" + std::to_string(port));
+  liveFeed->Start();
   bool ok = http.Listen();
+  liveFeed->Stop();
   companion.Log("stopped");
   return ok ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "server/weather_pages.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -102,6 +103,12 @@ std::string Tag(const StationForecast& f) {
   return f.demo ? kTag : std::string();
 }
 
+// The provider's credit and the issue time, where a page has room for them.
+std::string CreditLine(const StationForecast& f) {
+  if (f.credit.empty()) return {};
+  return G(u8"数据：") + f.credit + G(u8"（CC BY 4.0），") + f.issued + G(u8"发布");
+}
+
 std::string DayWords(const StationForecast& f, const DayForecast& d) {
   static const std::string kTurn = G(u8"转");
   return (d.am == d.night ? d.am : d.am + kTurn + d.night) + Tag(f);
@@ -163,8 +170,15 @@ std::optional<StationForecast> ParseForecastJson(const std::string& json, const 
     return FromUtf8(v);
   };
   StationForecast f;
-  f.station = j.value("station", "");
-  f.issued = j.value("issued", today + " 08:00");
+  // A value of the wrong type reads as missing rather than throwing.
+  auto str = [](const Json& o, const char* key) {
+    auto it = o.find(key);
+    return it != o.end() && it->is_string() ? it->get<std::string>() : std::string();
+  };
+  f.station = str(j, "station");
+  f.issued = text(j, "issued", u8"");
+  if (f.issued.empty()) f.issued = today + " 08:00";
+  f.credit = text(j, "credit", u8"");
   f.sunrise = text(j, "sunrise", u8"--");
   f.sunset = text(j, "sunset", u8"--");
   f.longitude = text(j, "longitude", u8"--");
@@ -177,7 +191,7 @@ std::optional<StationForecast> ParseForecastJson(const std::string& json, const 
   for (const Json& d : *days) {
     if (!d.is_object()) return fail("a day is not an object");
     DayForecast day;
-    day.date = d.value("date", "");
+    day.date = str(d, "date");
     std::chrono::year_month_day dd;
     if (!ParseYmd(day.date, dd)) return fail("a day without a yyyy-mm-dd \"date\"");
     if (std::chrono::sys_days{dd} < std::chrono::sys_days{t}) continue;
@@ -199,7 +213,7 @@ std::optional<StationForecast> ParseForecastJson(const std::string& json, const 
     if (day.windPm.empty()) day.windPm = day.windAm;
     if (day.windNight.empty()) day.windNight = day.windPm;
     auto icon = [&](const char* key, const std::string& words) {
-      std::string c = d.value(key, "");
+      std::string c = str(d, key);
       bool ok = c.size() == 2 && std::isdigit(static_cast<unsigned char>(c[0])) && std::isdigit(static_cast<unsigned char>(c[1])) &&
                 std::atoi(c.c_str()) < 32;
       return ok ? c : IconForWords(words);
@@ -259,7 +273,9 @@ StationForecast DemoForecast(const std::string& station, const std::string& name
 std::string CCPage(const StationForecast& f) {
   Lines p(280);
   p.Set(0, Head(f.name + G(u8"天气预报")));
-  p.Set(80, "<td class=\"title\"><span>" + f.name + G(u8"天气预报") + "&nbsp;" + f.issued + G(u8"发布") + "</span></td>");
+  std::string credit = f.credit.empty() ? "" : G(u8"（数据：") + f.credit + G(u8"）");
+  p.Set(80, "<td class=\"title\"><span>" + f.name + G(u8"天气预报") + "&nbsp;" + f.issued + G(u8"发布") + credit +
+                "</span></td>");
   p.Set(97, "<td class=\"sub\">" + G(u8"24小时预报") + "</td>");
   size_t highAt = 101;
   for (size_t i = 0; i < 3; ++i) {
@@ -290,7 +306,9 @@ std::string CNForecastPage(const StationForecast& f) {
   const DayForecast& d = f.days[0];
   Lines p(190);
   p.Set(0, Head(f.name + G(u8"24小时天气预报")));
-  p.Set(95, "<td><strong>" + MonthDay(d.date) + G(u8" 08时至") + MonthDay(AddDays(d.date, 1)) + G(u8" 08时") + "</strong></td>");
+  std::string credit = f.credit.empty() ? "" : G(u8"（数据：") + f.credit + G(u8"，") + f.issued.substr(std::min<size_t>(5, f.issued.size())) + G(u8"发布）");
+  p.Set(95, "<td><strong>" + MonthDay(d.date) + G(u8" 08时至") + MonthDay(AddDays(d.date, 1)) + G(u8" 08时") + credit +
+                "</strong></td>");
   p.Set(99, "<td colspan=\"2\" align=center><img src=\"image/icons/" + d.iconDay + ".gif\" width=\"60\" alt=\"" + d.am + Tag(f) +
                 "\"><img src=\"image/icons/" + d.iconNight + ".gif\" width=\"60\" alt=\"" + d.night + "\"></td>");
   p.Set(103, "<td colspan=\"2\" class=\"eng\">" + std::to_string(d.low) + "/" + std::to_string(d.high) + G(u8"℃") + "</td>");
@@ -326,6 +344,7 @@ std::string CNTrendPage(const StationForecast& f) {
     p.Set(b + 12, "<td width=\"52\" align=\"right\"><img src=\"image/fl" + std::to_string(WindForce(d.windAm)) +
                       ".gif\" ></td>");
   }
+  p.Set(268, CreditLine(f));
   p.Set(269, "</body></html>");
   return p.Join();
 }
@@ -365,7 +384,8 @@ std::string OnlineForecastPage(const StationForecast& f) {
   p.Set(65, "<tr><td>" + G(u8"上午") + "</td></tr>");
   p.Set(70, "<tr><td>" + G(u8"下午") + "</td></tr>");
   p.Set(74, "<tr><td>" + G(u8"夜间") + "</td></tr>");
-  p.Set(99, "</table></body></html>");
+  p.Set(98, "</table><p>" + CreditLine(f) + "</p>");
+  p.Set(99, "</body></html>");
   return p.Join();
 }
 
@@ -382,7 +402,8 @@ std::string OnlineWindPage(const StationForecast& f) {
   p.Set(42, "<tr><td>" + G(u8"上午") + "</td></tr>");
   p.Set(47, "<tr><td>" + G(u8"下午") + "</td></tr>");
   p.Set(51, "<tr><td>" + G(u8"夜间") + "</td></tr>");
-  p.Set(69, "</table></body></html>");
+  p.Set(68, "</table><p>" + CreditLine(f) + "</p>");
+  p.Set(69, "</body></html>");
   return p.Join();
 }
 

@@ -24,6 +24,7 @@ struct StationForecast {
   std::string station, name;  // name GBK, may be empty
   std::string issued;         // yyyy-mm-dd hh:mm
   bool demo = false;
+  std::string credit;  // the provider of the figures, GBK; may be empty
   std::string sunrise, sunset, longitude, latitude, altitude;  // GBK
   std::vector<DayForecast> days;  // at least 5, the first one today
 };

@@ -19,7 +19,8 @@ std::string AboutTab::Text() {
     t += G(u8"作    者：Zelmora 开发组") + crlf;
     t += G(u8"制作日期：2004-3-29") + crlf;
     t += G(u8"更新日期：") + "2006-3-20" + crlf;
-    t += G(u8"交流群号：暂无") + crlf;
+    // The forecast providers' licence asks for credit wherever their figures show.
+    t += G(u8"天气数据：Open-Meteo、MET Norway（CC BY 4.0）") + crlf;
     t += G(u8"主    页：") + HomePage() + crlf;
     t += G(u8"电子邮件：zelmora@example.org") + crlf;
     t += crlf;

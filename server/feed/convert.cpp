@@ -1,0 +1,221 @@
+#include "server/feed/convert.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace zel::server::feed {
+namespace {
+
+// The national weather phenomenon codes 00 to 31.
+const char* const kWords[] = {"晴",           "多云",
+                              "阴",           "阵雨",
+                              "雷阵雨",       "雷阵雨伴有冰雹",
+                              "雨夹雪",       "小雨",
+                              "中雨",         "大雨",
+                              "暴雨",         "大暴雨",
+                              "特大暴雨",     "阵雪",
+                              "小雪",         "中雪",
+                              "大雪",         "暴雪",
+                              "雾",           "冻雨",
+                              "沙尘暴",       "小到中雨",
+                              "中到大雨",     "大到暴雨",
+                              "暴雨到大暴雨", "大暴雨到特大暴雨",
+                              "小到中雪",     "中到大雪",
+                              "大到暴雪",     "浮尘",
+                              "扬沙",         "强沙尘暴"};
+
+bool IsRain(int w) { return (w >= 51 && w <= 55) || (w >= 61 && w <= 65) || (w >= 80 && w <= 82); }
+bool IsSnow(int w) { return (w >= 71 && w <= 77) || w == 85 || w == 86; }
+
+// Rain grades of the national forecasts, by the day's amount in mm.
+int RainGrade(double mm) {
+  if (mm >= 250) return 12;
+  if (mm >= 100) return 11;
+  if (mm >= 50) return 10;
+  if (mm >= 25) return 9;
+  if (mm >= 10) return 8;
+  return 7;
+}
+
+int SnowGrade(double mm) {
+  if (mm >= 10) return 17;
+  if (mm >= 5) return 16;
+  if (mm >= 2.5) return 15;
+  return 14;
+}
+
+constexpr double kPi = 3.14159265358979323846;
+double Rad(double d) { return d * kPi / 180; }
+double Deg(double r) { return r * 180 / kPi; }
+
+// Days since 1970-01-01 of a civil date.
+long DaysFromCivil(int y, int m, int d) {
+  y -= m <= 2;
+  long era = (y >= 0 ? y : y - 399) / 400;
+  long yoe = y - era * 400;
+  long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+struct SolarDay {
+  double eqTimeMin, declRad;
+};
+
+// The sun's equation of time and declination at Julian day jd (low-precision
+// ephemeris of the astronomical almanac, good to well under a minute).
+SolarDay Solar(double jd) {
+  double t = (jd - 2451545.0) / 36525;
+  double l0 = std::fmod(280.46646 + t * (36000.76983 + t * 0.0003032), 360);
+  double m = 357.52911 + t * (35999.05029 - 0.0001537 * t);
+  double e = 0.016708634 - t * (0.000042037 + 0.0000001267 * t);
+  double c = std::sin(Rad(m)) * (1.914602 - t * (0.004817 + 0.000014 * t)) +
+             std::sin(Rad(2 * m)) * (0.019993 - 0.000101 * t) + std::sin(Rad(3 * m)) * 0.000289;
+  double omega = 125.04 - 1934.136 * t;
+  double lambda = l0 + c - 0.00569 - 0.00478 * std::sin(Rad(omega));
+  double eps0 = 23 + (26 + (21.448 - t * (46.815 + t * (0.00059 - t * 0.001813))) / 60) / 60;
+  double eps = eps0 + 0.00256 * std::cos(Rad(omega));
+  double decl = std::asin(std::sin(Rad(eps)) * std::sin(Rad(lambda)));
+  double y = std::pow(std::tan(Rad(eps) / 2), 2);
+  double l0r = Rad(l0), mr = Rad(m);
+  double eq = y * std::sin(2 * l0r) - 2 * e * std::sin(mr) + 4 * e * y * std::sin(mr) * std::cos(2 * l0r) -
+              0.5 * y * y * std::sin(4 * l0r) - 1.25 * e * e * std::sin(2 * mr);
+  return {4 * Deg(eq), decl};
+}
+
+// Minutes after 0h UTC of the day's sunrise (rise) or sunset; nullopt when
+// the sun stays up or down.
+std::optional<double> SunEvent(double jd0, double lat, double lon, bool rise) {
+  double minutes = rise ? 360 : 1080;
+  for (int i = 0; i < 3; ++i) {  // refine at the moment of the event
+    SolarDay s = Solar(jd0 + minutes / 1440);
+    double cosH =
+        std::cos(Rad(90.833)) / (std::cos(Rad(lat)) * std::cos(s.declRad)) - std::tan(Rad(lat)) * std::tan(s.declRad);
+    if (cosH > 1 || cosH < -1) return std::nullopt;
+    double ha = Deg(std::acos(cosH));
+    double noon = 720 - 4 * lon - s.eqTimeMin;
+    minutes = rise ? noon - 4 * ha : noon + 4 * ha;
+  }
+  return minutes;
+}
+
+std::string Clock(double minutes) {
+  long m = std::lround(minutes);
+  m = ((m % 1440) + 1440) % 1440;
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%02ld:%02ld", m / 60, m % 60);
+  return buf;
+}
+
+}  // namespace
+
+int PhenomenonForWmo(int w, double dayPrecipMm) {
+  if (w <= 1) return 0;
+  if (w == 2) return 1;
+  if (w == 45 || w == 48) return 18;
+  if (w == 56 || w == 57 || w == 66 || w == 67) return 19;
+  if (w == 68 || w == 69) return 6;
+  if ((w >= 51 && w <= 55) || (w >= 61 && w <= 65)) return RainGrade(dayPrecipMm);
+  if (w >= 71 && w <= 77) return SnowGrade(dayPrecipMm);
+  if (w >= 80 && w <= 82) return 3;
+  if (w == 85 || w == 86) return 13;
+  if (w == 95) return 4;
+  if (w == 96 || w == 99) return 5;
+  return 2;  // codes the forecasts do not use: overcast says least
+}
+
+std::optional<int> PhenomenonForCodes(const std::vector<int>& codes, double dayPrecipMm) {
+  if (codes.empty()) return std::nullopt;
+  int worst = *std::max_element(codes.begin(), codes.end());
+  bool rain = std::any_of(codes.begin(), codes.end(), IsRain);
+  bool snow = std::any_of(codes.begin(), codes.end(), IsSnow);
+  if (rain && snow && worst < 95) return 6;
+  return PhenomenonForWmo(worst, dayPrecipMm);
+}
+
+std::optional<int> WmoForMetSymbol(const std::string& symbol) {
+  std::string s = symbol.substr(0, symbol.find('_'));
+  if (s.find("thunder") != std::string::npos) {
+    // Thunder with snow or sleet is still a thunderstorm to the icons.
+    return 95;
+  }
+  struct Row {
+    const char* name;
+    int wmo;
+  };
+  static const Row kRows[] = {
+      {"clearsky", 0},
+      {"fair", 1},
+      {"partlycloudy", 2},
+      {"cloudy", 3},
+      {"fog", 45},
+      {"lightrainshowers", 80},
+      {"rainshowers", 81},
+      {"heavyrainshowers", 82},
+      {"lightrain", 61},
+      {"rain", 63},
+      {"heavyrain", 65},
+      {"lightsleetshowers", kWmoSleet},
+      {"sleetshowers", kWmoSleet},
+      {"heavysleetshowers", kWmoSleet},
+      {"lightsleet", kWmoSleet},
+      {"sleet", kWmoSleet},
+      {"heavysleet", kWmoSleet},
+      {"lightsnowshowers", 85},
+      {"snowshowers", 85},
+      {"heavysnowshowers", 86},
+      {"lightsnow", 71},
+      {"snow", 73},
+      {"heavysnow", 75},
+  };
+  for (const Row& r : kRows)
+    if (s == r.name) return r.wmo;
+  return std::nullopt;
+}
+
+const char* PhenomenonWord(int code) { return code >= 0 && code < 32 ? kWords[code] : ""; }
+
+std::string PhenomenonCode2(int code) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%02d", std::clamp(code, 0, 31));
+  return buf;
+}
+
+int Beaufort(double ms) {
+  static const double kLower[] = {0.3, 1.6, 3.4, 5.5, 8.0, 10.8, 13.9, 17.2, 20.8, 24.5, 28.5, 32.7};
+  if (!(ms >= 0)) return 0;  // NaN and negatives: calm
+  int force = 0;
+  for (double b : kLower)
+    if (ms >= b) ++force;
+  return force;
+}
+
+const char* DirectionWord(double degrees) {
+  static const char* const kDirs[] = {"北风", "东北风", "东风", "东南风", "南风", "西南风", "西风", "西北风"};
+  if (!std::isfinite(degrees)) return "";
+  double d = std::fmod(degrees, 360.0);
+  if (d < 0) d += 360;
+  return kDirs[int(std::floor((d + 22.5) / 45)) % 8];
+}
+
+std::string WindText(std::optional<double> degrees, double ms) {
+  int f = Beaufort(ms);
+  if (f < 3) return "微风";
+  std::string dir = degrees ? DirectionWord(*degrees) : "";
+  if (dir.empty()) dir = "风力";
+  if (f >= 12) return dir + "12级";
+  return dir + std::to_string(f) + "-" + std::to_string(f + 1) + "级";
+}
+
+SunTimes SunriseSunset(double lat, double lon, int year, int month, int day, double utcOffsetHours) {
+  // The local day begins utcOffsetHours before 0h UTC of the same date.
+  double jd0 = double(DaysFromCivil(year, month, day)) + 2440587.5;
+  SunTimes out{"--", "--"};
+  if (auto r = SunEvent(jd0, lat, lon, true)) out.rise = Clock(*r + utcOffsetHours * 60);
+  if (auto s = SunEvent(jd0, lat, lon, false)) out.set = Clock(*s + utcOffsetHours * 60);
+  return out;
+}
+
+}  // namespace zel::server::feed

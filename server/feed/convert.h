@@ -1,0 +1,44 @@
+// Provider figures into the words of the national forecasts: phenomenon
+// codes 00 to 31, Beaufort forces, wind directions, sun times. Texts here
+// are UTF-8: they go straight into the JSON records.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zel::server::feed {
+
+// WMO 4677 present-weather codes as the forecast APIs use them; 68 and 69
+// (rain and snow mixed) also stand for sleet symbols that have no code.
+constexpr int kWmoSleet = 68;
+
+// Phenomenon code (0..31) for a WMO code; rain and snow are graded by the
+// day's precipitation in mm.
+int PhenomenonForWmo(int wmo, double dayPrecipMm);
+// The phenomenon of several WMO codes of one part of a day: the most severe,
+// sleet when rain and snow codes mix. nullopt when codes is empty.
+std::optional<int> PhenomenonForCodes(const std::vector<int>& codes, double dayPrecipMm);
+// WMO code for a MET Norway symbol ("lightrainshowers_day", "fog", ...);
+// nullopt for a symbol it does not know.
+std::optional<int> WmoForMetSymbol(const std::string& symbol);
+
+const char* PhenomenonWord(int code);   // "晴" ... ; "" out of range
+std::string PhenomenonCode2(int code);  // "07"
+
+// Beaufort force 0..12 of a speed in m/s.
+int Beaufort(double ms);
+// "北风" ... "西北风": where the wind comes from, eight 45° sectors centred
+// on north.
+const char* DirectionWord(double degrees);
+// "微风" below force 3, else "东北风4-5级" (force 12: "东北风12级").
+std::string WindText(std::optional<double> degrees, double ms);
+
+// Sunrise and sunset, local clock "hh:mm" at utcOffsetHours; "--" for a day
+// without one (polar day or night).
+struct SunTimes {
+  std::string rise, set;
+};
+SunTimes SunriseSunset(double latitude, double longitude, int year, int month, int day, double utcOffsetHours);
+
+}  // namespace zel::server::feed

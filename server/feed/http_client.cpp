@@ -1,0 +1,115 @@
+#include "server/feed/http_client.h"
+
+#include <curl/curl.h>
+
+#include <mutex>
+
+namespace zel::server::feed {
+namespace {
+
+struct Transfer {
+  HttpAnswer* out;
+  size_t cap;
+  const std::atomic<bool>* abort;
+  bool overflow = false;
+};
+
+size_t OnBody(char* data, size_t size, size_t n, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  size_t len = size * n;
+  if (t->out->body.size() + len > t->cap) {
+    t->overflow = true;
+    return 0;
+  }
+  t->out->body.append(data, len);
+  return len;
+}
+
+std::string Trimmed(std::string s) {
+  while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ')) s.pop_back();
+  size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  return s.substr(i);
+}
+
+size_t OnHeader(char* data, size_t size, size_t n, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  std::string line(data, size * n);
+  size_t colon = line.find(':');
+  if (colon == std::string::npos) {
+    // A new status line (after a redirect): forget the earlier headers.
+    if (line.rfind("HTTP/", 0) == 0) t->out->lastModified = t->out->expires = t->out->date = t->out->retryAfter = "";
+    return size * n;
+  }
+  std::string name = line.substr(0, colon);
+  for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+  std::string value = Trimmed(line.substr(colon + 1));
+  if (name == "last-modified")
+    t->out->lastModified = value;
+  else if (name == "expires")
+    t->out->expires = value;
+  else if (name == "date")
+    t->out->date = value;
+  else if (name == "retry-after")
+    t->out->retryAfter = value;
+  return size * n;
+}
+
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  auto* t = static_cast<Transfer*>(user);
+  return t->abort && t->abort->load() ? 1 : 0;
+}
+
+}  // namespace
+
+HttpAnswer HttpGet(const HttpRequest& req, const std::atomic<bool>* abort) {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  HttpAnswer out;
+  CURL* curl = curl_easy_init();
+  if (!curl) {
+    out.error = "no curl handle";
+    return out;
+  }
+  Transfer t{&out, req.maxBytes, abort};
+  curl_slist* headers = nullptr;
+  if (!req.ifModifiedSince.empty())
+    headers = curl_slist_append(headers, ("If-Modified-Since: " + req.ifModifiedSince).c_str());
+  curl_easy_setopt(curl, CURLOPT_URL, req.url.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 3L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, req.connectTimeoutMs);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, req.totalTimeoutMs);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, req.userAgent.c_str());
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+  CURLcode rc = curl_easy_perform(curl);
+  if (rc == CURLE_OK) {
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &out.status);
+  } else {
+    out.status = 0;
+    out.body.clear();
+    out.error = t.overflow ? "answer too large" : curl_easy_strerror(rc);
+  }
+  curl_slist_free_all(headers);
+  curl_easy_cleanup(curl);
+  return out;
+}
+
+long long HttpDate(const std::string& text) {
+  if (text.empty()) return -1;
+  time_t t = curl_getdate(text.c_str(), nullptr);
+  return t < 0 ? -1 : (long long)t;
+}
+
+}  // namespace zel::server::feed

@@ -1,0 +1,33 @@
+// The feed's HTTP GET over libcurl: request headers (User-Agent,
+// If-Modified-Since), gzip accepted, the answer's caching headers, and an
+// abort flag checked while the transfer runs.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace zel::server::feed {
+
+struct HttpAnswer {
+  long status = 0;  // 0: no answer (error says why)
+  std::string body;
+  std::string lastModified, expires, date, retryAfter;
+  std::string error;
+};
+
+struct HttpRequest {
+  std::string url;
+  std::string userAgent;
+  std::string ifModifiedSince;  // sent as it is when not empty
+  long connectTimeoutMs = 5000;
+  long totalTimeoutMs = 30000;
+  size_t maxBytes = 32u << 20;
+};
+
+HttpAnswer HttpGet(const HttpRequest& req, const std::atomic<bool>* abort = nullptr);
+
+// Seconds since the epoch of an HTTP date; -1 when it does not read.
+long long HttpDate(const std::string& text);
+
+}  // namespace zel::server::feed

@@ -1,0 +1,150 @@
+// The tables that turn provider figures into the national forecasts' words,
+// pinned at their boundaries, and the computed sun times.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "server/feed/convert.h"
+
+namespace zel::server::feed {
+namespace {
+
+TEST(FeedConvert, WmoCodesGiveThePhenomenaGradedByTheDaysAmount) {
+  struct Case {
+    int wmo;
+    double mm;
+    int want;
+  } cases[] = {
+      {0, 0, 0},      {1, 0, 0},      {2, 0, 1},     {3, 0, 2},       {45, 0, 18},   {48, 0, 18},
+      {80, 30, 3},    {82, 0, 3},     {95, 0, 4},    {96, 0, 5},      {99, 0, 5},    {56, 0, 19},
+      {67, 0, 19},    {85, 0, 13},    {86, 9, 13},   {4, 0, 2},  // a code forecasts never use
+      {61, 0, 7},     {61, 9.99, 7},  {63, 10, 8},   {65, 24.9, 8},   {51, 25, 9},   {55, 49.9, 9},
+      {61, 50, 10},   {63, 99.9, 10}, {65, 100, 11}, {65, 249.9, 11}, {65, 250, 12}, {71, 0, 14},
+      {71, 2.49, 14}, {73, 2.5, 15},  {73, 4.9, 15}, {75, 5, 16},     {77, 9.9, 16}, {75, 10, 17},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PhenomenonForWmo(c.wmo, c.mm), c.want) << "WMO " << c.wmo << " with " << c.mm << " mm";
+}
+
+TEST(FeedConvert, APartOfADayTakesItsMostSevereCodeAndMixedRainAndSnowIsSleet) {
+  struct Case {
+    std::vector<int> codes;
+    double mm;
+    std::optional<int> want;
+    const char* why;
+  } cases[] = {
+      {{}, 0, std::nullopt, "no hours, no words"},
+      {{0, 1, 2, 3}, 0, 2, "overcast outranks clear"},
+      {{3, 61, 2}, 12, 8, "rain graded by the day"},
+      {{61, 71}, 3, 6, "rain and snow"},
+      {{80, 85}, 3, 6, "showers of both"},
+      {{61, 71, 95}, 3, 4, "thunder wins over sleet"},
+      {{71, 73}, 6, 16, "snow graded"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PhenomenonForCodes(c.codes, c.mm), c.want) << c.why;
+}
+
+TEST(FeedConvert, MetSymbolsMapByTheirWordsWhateverTheSuffix) {
+  struct Case {
+    const char* symbol;
+    std::optional<int> want;
+  } cases[] = {
+      {"clearsky_day", 0},
+      {"clearsky_polartwilight", 0},
+      {"fair_night", 1},
+      {"partlycloudy_day", 2},
+      {"cloudy", 3},
+      {"fog", 45},
+      {"lightrainshowers_day", 80},
+      {"heavyrainshowers_night", 82},
+      {"lightrain", 61},
+      {"rain", 63},
+      {"heavyrain", 65},
+      {"sleet", kWmoSleet},
+      {"lightsleetshowers_day", kWmoSleet},
+      {"snowshowers_night", 85},
+      {"heavysnow", 75},
+      {"rainandthunder", 95},
+      {"heavysnowshowersandthunder_day", 95},
+      {"", std::nullopt},
+      {"sandstorm", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(WmoForMetSymbol(c.symbol), c.want) << c.symbol;
+  // Sleet words reach the sleet phenomenon.
+  EXPECT_STREQ(PhenomenonWord(PhenomenonForWmo(*WmoForMetSymbol("sleet_day"), 4)), "雨夹雪");
+}
+
+TEST(FeedConvert, BeaufortForcesStartAtTheirLowerBounds) {
+  struct Case {
+    double ms;
+    int want;
+  } cases[] = {{0, 0},     {0.29, 0},
+               {0.3, 1},   {1.59, 1},
+               {1.6, 2},   {3.39, 2},
+               {3.4, 3},   {5.5, 4},
+               {7.99, 4},  {8.0, 5},
+               {10.8, 6},  {13.9, 7},
+               {17.2, 8},  {20.8, 9},
+               {24.5, 10}, {28.49, 10},
+               {28.5, 11}, {32.69, 11},
+               {32.7, 12}, {60, 12},
+               {-1, 0},    {std::numeric_limits<double>::quiet_NaN(), 0}};
+  for (const Case& c : cases) EXPECT_EQ(Beaufort(c.ms), c.want) << c.ms << " m/s";
+}
+
+TEST(FeedConvert, DirectionsAreEightSectorsCentredOnNorth) {
+  struct Case {
+    double deg;
+    const char* want;
+  } cases[] = {{0, "北风"},     {22.49, "北风"},    {22.5, "东北风"},   {45, "东北风"},  {67.49, "东北风"},
+               {67.5, "东风"},  {135, "东南风"},    {180, "南风"},      {225, "西南风"}, {270, "西风"},
+               {315, "西北风"}, {337.49, "西北风"}, {337.5, "北风"},    {359.9, "北风"}, {360, "北风"},
+               {-45, "西北风"}, {-22.5, "北风"},    {-22.51, "西北风"}, {810, "东风"},   {-720, "北风"}};
+  for (const Case& c : cases) EXPECT_STREQ(DirectionWord(c.deg), c.want) << c.deg << " degrees";
+}
+
+TEST(FeedConvert, WindTextIsCalmBelowForceThreeElseDirectionAndForces) {
+  struct Case {
+    std::optional<double> deg;
+    double ms;
+    const char* want;
+  } cases[] = {
+      {45, 0.29, "微风"},       {45, 3.39, "微风"},      {45, 3.4, "东北风3-4级"},       {45, 5.5, "东北风4-5级"},
+      {190, 13.9, "南风7-8级"}, {180, 32.7, "南风12级"}, {std::nullopt, 6, "风力4-5级"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(WindText(c.deg, c.ms), c.want) << c.ms << " m/s";
+}
+
+// Almanac times, rounded to the minute; the algorithm may differ by one.
+TEST(FeedConvert, SunriseAndSunsetMatchTheAlmanacToTheMinute) {
+  struct Case {
+    const char* place;
+    double lat, lon;
+    int y, m, d;
+    double offset;
+    const char *rise, *set;
+  } cases[] = {
+      {"Beijing, summer solstice", 39.9042, 116.4074, 2024, 6, 21, 8, "04:46", "19:46"},
+      {"Beijing, winter solstice", 39.9042, 116.4074, 2024, 12, 21, 8, "07:33", "16:53"},
+      {"Greenwich, midsummer (BST)", 51.4769, -0.0005, 2024, 6, 21, 1, "04:43", "21:21"},
+  };
+  auto minutes = [](const std::string& hhmm) {
+    return std::stoi(hhmm.substr(0, 2)) * 60 + std::stoi(hhmm.substr(3, 2));
+  };
+  for (const Case& c : cases) {
+    SunTimes s = SunriseSunset(c.lat, c.lon, c.y, c.m, c.d, c.offset);
+    ASSERT_EQ(s.rise.size(), 5u) << c.place;
+    EXPECT_LE(std::abs(minutes(s.rise) - minutes(c.rise)), 1) << c.place << " rise " << s.rise;
+    EXPECT_LE(std::abs(minutes(s.set) - minutes(c.set)), 1) << c.place << " set " << s.set;
+  }
+  // Midnight sun and polar night have neither.
+  for (int month : {6, 12}) {
+    SunTimes s = SunriseSunset(69.65, 18.96, 2024, month, 21, 1);
+    EXPECT_EQ(s.rise, "--") << month;
+    EXPECT_EQ(s.set, "--") << month;
+  }
+}
+
+}  // namespace
+}  // namespace zel::server::feed

@@ -1,0 +1,295 @@
+// The feed against loopback fakes of both providers: batching, records the
+// pages take, failover, back-off, conditional requests, the asked-for set
+// across restarts, on-demand fetches and stopping.
+#include "server/feed/feed.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "base/files.h"
+#include "feed_fake.h"
+#include "server/weather_pages.h"
+
+namespace zel::server::feed::test {
+namespace {
+
+const char* kCoordinates =
+    "#station\tlatitude\tlongitude\tprovince\tcity\n"
+    "54511\t39.8\t116.4667\t北京\t北京\n"
+    "58367\t31.4\t121.45\t上海\t上海\n"
+    "59287\t23.1667\t113.3333\t广东\t广州\n"
+    "50953\tnorth\t126.77\t黑龙江\t哈尔滨\n";
+const std::map<std::string, std::string> kStations = {
+    {"54511", "Beijing"}, {"58367", "Shanghai"}, {"59287", "Guangzhou"}, {"50953", "Harbin"}, {"99999", "Nowhere"}};
+
+std::string HttpNow(std::time_t t) {
+  char buf[64];
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  std::strftime(buf, sizeof buf, "%a, %d %b %Y %H:%M:%S GMT", &tm);
+  return buf;
+}
+
+size_t Commas(const std::string& s) { return size_t(std::count(s.begin(), s.end(), ',')); }
+
+struct Rig {
+  zel::test::TempDir data;
+  FakeProviders fake;
+  std::string today = Today();
+  std::mutex logMu;
+  std::string logText;
+  std::time_t clock = std::time(nullptr);
+  std::unique_ptr<Feed> feed;
+
+  Rig() { data.Write("coordinates.tsv", kCoordinates); }
+  FeedOptions Options(Provider p = Provider::kOpenMeteo) {
+    FeedOptions o;
+    o.primary = p;
+    o.url = fake.base();
+    o.contact = "ops@example.org";
+    o.all = true;
+    o.coordinatesFile = data / "coordinates.tsv";
+    o.dataDir = data.path();
+    o.httpTimeoutMs = 400;
+    o.onDemandWaitMs = 3000;
+    o.spacingMs = 0;
+    return o;
+  }
+  Feed& Make(FeedOptions o) {
+    feed.reset();
+    feed = std::make_unique<Feed>(o, kStations, [this](const std::string& l) {
+      std::lock_guard<std::mutex> lock(logMu);
+      logText += l + "\n";
+    });
+    feed->now = [this] { return clock; };
+    return *feed;
+  }
+  std::string Log() {
+    std::lock_guard<std::mutex> lock(logMu);
+    return logText;
+  }
+  std::string Record(const std::string& s) {
+    std::string text;
+    ReadFile(data / ("forecasts/" + s + ".json"), text);
+    return text;
+  }
+  // Answers as the providers would, for as many locations as asked.
+  void ProvidersAnswer(int days = 5) {
+    fake.OpenMeteo([this, days](const httplib::Request& req, httplib::Response& res) {
+      size_t n = Commas(req.get_param_value("latitude")) + 1;
+      Json all = Json::array();
+      for (size_t i = 0; i < n; ++i) all.push_back(OpenMeteoLocation(today, days, 30, 120, 2));
+      res.set_header("Date", HttpNow(std::time(nullptr)));
+      res.set_content((n == 1 ? all[0] : all).dump(), "application/json");
+    });
+    fake.Met([this, days](const httplib::Request& req, httplib::Response& res) {
+      const std::string lastModified = "Tue, 01 Dec 2026 08:00:00 GMT";
+      if (req.get_header_value("If-Modified-Since") == lastModified) {
+        res.status = 304;
+        return;
+      }
+      auto sym = [](const std::string&, int) { return std::string("cloudy"); };
+      auto temp = [](const std::string&, int h) { return 10.0 + h % 7; };
+      res.set_header("Last-Modified", lastModified);
+      res.set_header("Expires", HttpNow(std::time(nullptr) + 1800));
+      char updated[32];
+      std::tm tm{};
+      std::time_t at = clock - 3600;
+      gmtime_r(&at, &tm);
+      std::strftime(updated, sizeof updated, "%Y-%m-%dT%H:%M:%SZ", &tm);
+      res.set_content(MetAnswer(today, days + 1, updated, sym, temp).dump(), "application/json");
+    });
+  }
+};
+
+TEST(Feed, OneBatchedRequestWritesARecordThePagesTakeForEachStation) {
+  Rig rig;
+  rig.ProvidersAnswer();
+  Feed& feed = rig.Make(rig.Options());
+  EXPECT_EQ(feed.FedStations(), 3u);
+  EXPECT_EQ(feed.RefreshDue(), 3);
+  auto seen = rig.fake.Requests();
+  ASSERT_EQ(seen.size(), 1u) << "three stations, one request";
+  EXPECT_EQ(Commas(seen[0].latitude), 2u) << seen[0].query;
+  EXPECT_NE(seen[0].userAgent.find("zelmora-server/5.9"), std::string::npos);
+  EXPECT_NE(seen[0].userAgent.find("ops@example.org"), std::string::npos);
+  for (const char* s : {"54511", "58367", "59287"}) {
+    std::string why;
+    auto f = ParseForecastJson(rig.Record(s), rig.today, &why);
+    ASSERT_TRUE(f) << s << ": " << why;
+    EXPECT_EQ(f->credit, "Open-Meteo");
+    EXPECT_FALSE(f->demo);
+    EXPECT_TRUE(feed.Fresh(s));
+  }
+  EXPECT_FALSE(FileExists(rig.data / "forecasts/99999.json"));
+  std::string log = rig.Log();
+  EXPECT_NE(log.find("99999"), std::string::npos) << "a station without coordinates is named once:\n" << log;
+  EXPECT_NE(log.find("1 unreadable rows"), std::string::npos) << log;
+  // Nothing is due again until the interval has passed.
+  EXPECT_EQ(feed.RefreshDue(), 0);
+  EXPECT_EQ(rig.fake.Requests().size(), 1u);
+}
+
+TEST(Feed, AFailedRefreshKeepsTheLastRecordByteForByte) {
+  auto status = [](int code, std::string body = "") {
+    return [code, body](const httplib::Request&, httplib::Response& res) {
+      res.status = code;
+      if (code == 429) res.set_header("Retry-After", "120");
+      res.set_content(body, "application/json");
+    };
+  };
+  struct Case {
+    const char* why;
+    std::function<void(Rig&)> set;
+  } cases[] = {
+      {"rate limited", [&](Rig& r) { r.fake.OpenMeteo(status(429)), r.fake.Met(status(429)); }},
+      {"server errors", [&](Rig& r) { r.fake.OpenMeteo(status(500)), r.fake.Met(status(502)); }},
+      {"the error object",
+       [&](Rig& r) {
+         r.fake.OpenMeteo(status(400, R"({"error":true,"reason":"Parameter 'daily' is invalid"})"));
+         r.fake.Met(status(403));
+       }},
+      {"a three-day series", [](Rig& r) { r.ProvidersAnswer(3); }},
+      {"not JSON", [&](Rig& r) { r.fake.OpenMeteo(status(200, "<html>")), r.fake.Met(status(200, "{\"type\":")); }},
+      {"a hang", [](Rig& r) { r.fake.OpenMeteo(r.fake.Hang()), r.fake.Met(r.fake.Hang()); }},
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    rig.ProvidersAnswer();
+    rig.Make(rig.Options()).RefreshDue();
+    const std::string before = rig.Record("54511");
+    ASSERT_FALSE(before.empty());
+    c.set(rig);
+    rig.clock += 4 * 3600;  // all due again
+    EXPECT_EQ(rig.feed->RefreshDue(), 0) << c.why;
+    EXPECT_EQ(rig.Record("54511"), before) << c.why;
+    EXPECT_NE(rig.Log().find("keep their last records"), std::string::npos) << c.why << "\n" << rig.Log();
+  }
+}
+
+TEST(Feed, FailsOverToTheOtherProviderAndBacksOffAfterRateLimits) {
+  Rig rig;
+  rig.ProvidersAnswer();
+  rig.fake.OpenMeteo([](const httplib::Request&, httplib::Response& res) { res.status = 503; });
+  Feed& feed = rig.Make(rig.Options());
+  EXPECT_EQ(feed.RefreshDue(), 3);
+  EXPECT_NE(rig.Record("58367").find("\"MET Norway\""), std::string::npos);
+  EXPECT_NE(rig.Log().find("failing over to met-norway"), std::string::npos) << rig.Log();
+
+  // Both refuse: no new calls until the back-off (Retry-After) has passed.
+  rig.fake.OpenMeteo([](const httplib::Request&, httplib::Response& res) {
+    res.status = 429;
+    res.set_header("Retry-After", "3000");
+  });
+  rig.fake.Met([](const httplib::Request&, httplib::Response& res) { res.status = 429; });
+  rig.clock += 4 * 3600;
+  feed.RefreshDue();
+  size_t omCalls = rig.fake.Count("/v1/"), metCalls = rig.fake.Count("/weatherapi/");
+  EXPECT_EQ(metCalls, 4u) << "three answers, then one refusal ends the round";
+  rig.clock += 1900;  // the stations' retry is due, Open-Meteo's back-off is not over
+  feed.RefreshDue();
+  EXPECT_EQ(rig.fake.Count("/v1/"), omCalls);
+  EXPECT_EQ(rig.fake.Count("/weatherapi/"), metCalls + 1) << "one probe after MET Norway's shorter back-off";
+  rig.clock += 3600;
+  rig.ProvidersAnswer();
+  EXPECT_EQ(feed.RefreshDue(), 3);
+  EXPECT_NE(rig.Record("58367").find("\"Open-Meteo\""), std::string::npos);
+}
+
+TEST(Feed, MetNorwayIsAskedConditionallyAndNotBeforeItsAnswerExpires) {
+  Rig rig;
+  rig.ProvidersAnswer();
+  Feed& feed = rig.Make(rig.Options(Provider::kMetNorway));
+  EXPECT_EQ(feed.RefreshDue(), 3);
+  EXPECT_EQ(rig.fake.Count("/weatherapi/"), 3u);
+  for (const auto& s : rig.fake.Requests()) EXPECT_EQ(s.ifModifiedSince, "");
+  const std::string before = rig.Record("54511");
+
+  // An hour on, the answers (expiring in half an hour) may be asked again,
+  // with the exact Last-Modified text: 304 keeps the record as it is.
+  rig.clock += 4 * 3600;
+  rig.fake.Forget();
+  EXPECT_EQ(feed.RefreshDue(), 0);
+  auto seen = rig.fake.Requests();
+  ASSERT_EQ(seen.size(), 3u);
+  for (const auto& s : seen) EXPECT_EQ(s.ifModifiedSince, "Tue, 01 Dec 2026 08:00:00 GMT");
+  EXPECT_EQ(rig.Record("54511"), before);
+  EXPECT_TRUE(feed.Fresh("54511"));
+
+  // An answer that expires in a day is not asked for again before that.
+  rig.fake.Met([&](const httplib::Request&, httplib::Response& res) {
+    res.status = 304;
+    res.set_header("Expires", HttpNow(std::time(nullptr) + 86400));
+  });
+  rig.clock += 4 * 3600;
+  feed.RefreshDue();
+  rig.fake.Forget();
+  rig.clock += 4 * 3600;
+  feed.RefreshDue();
+  EXPECT_EQ(rig.fake.Requests().size(), 0u);
+}
+
+TEST(Feed, StationsAskedForAreKeptFreshAcrossARestartForSevenDays) {
+  Rig rig;
+  rig.ProvidersAnswer();
+  FeedOptions o = rig.Options();
+  o.all = false;
+  rig.Make(o).BeforeAnswer("58367");  // not started: remembered, not fetched
+  EXPECT_EQ(rig.feed->RefreshDue(), 1);
+  EXPECT_EQ(rig.fake.Requests()[0].latitude, "31.4");
+  EXPECT_FALSE(rig.Record("58367").empty());
+  EXPECT_TRUE(rig.Record("54511").empty());
+
+  rig.clock += 4 * 3600;
+  Feed& again = rig.Make(o);  // a new process reads the state file
+  EXPECT_EQ(again.RefreshDue(), 1);
+  rig.clock += 8 * 86400;
+  Feed& later = rig.Make(o);
+  EXPECT_EQ(later.RefreshDue(), 0) << "asked more than seven days ago";
+}
+
+TEST(Feed, APageWaitsForAnOnDemandFetchBoundedAndStopEndsAHangingFetch) {
+  Rig rig;
+  rig.ProvidersAnswer();
+  FeedOptions o = rig.Options();
+  o.all = false;
+  o.onDemandWaitMs = 700;
+  o.httpTimeoutMs = 20000;
+  Feed& feed = rig.Make(o);
+  feed.Start();
+  feed.BeforeAnswer("59287");
+  EXPECT_TRUE(feed.Fresh("59287")) << rig.Log();
+  EXPECT_FALSE(rig.Record("59287").empty());
+
+  rig.fake.OpenMeteo(rig.fake.Hang());
+  auto t0 = std::chrono::steady_clock::now();
+  feed.BeforeAnswer("54511");
+  double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  EXPECT_LT(waited, 3.0) << "the page is answered after the on-demand wait";
+  EXPECT_TRUE(rig.Record("54511").empty());
+  t0 = std::chrono::steady_clock::now();
+  feed.Stop();  // the worker is inside the hanging request
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 3.0);
+}
+
+TEST(Feed, OptionValues) {
+  struct Case {
+    const char* text;
+    std::optional<int> seconds;
+  } cases[] = {{"3h", 10800},         {"90m", 5400},
+               {"600s", 600},         {"600", 600},
+               {"59", std::nullopt},  {"25h", std::nullopt},
+               {"", std::nullopt},    {"h", std::nullopt},
+               {"-5m", std::nullopt}, {"99999999999", std::nullopt}};
+  for (const Case& c : cases) EXPECT_EQ(ParseInterval(c.text), c.seconds) << c.text;
+  bool ok;
+  EXPECT_EQ(ParseProvider("met-norway", ok), Provider::kMetNorway);
+  EXPECT_EQ(ParseProvider("off", ok), std::nullopt);
+  EXPECT_TRUE(ok);
+  ParseProvider("metno", ok);
+  EXPECT_FALSE(ok);
+}
+
+}  // namespace
+}  // namespace zel::server::feed::test
