@@ -50,8 +50,9 @@ void SameWidth(std::initializer_list<wxWindow*> windows) {
   for (wxWindow* w : windows) w->SetMinSize(wxSize(widest, w->GetMinSize().y));
 }
 
-void FitText(wxTextCtrl* t, int minChars) {
-  int text = std::max(t->GetTextExtent(t->GetValue()).x, t->GetTextExtent(wxString('0', minChars)).x);
+void FitText(wxTextCtrl* t, const wxArrayString& values, int minChars) {
+  int text = t->GetTextExtent(wxString('0', minChars)).x;
+  for (const wxString& v : values) text = std::max(text, t->GetTextExtent(v).x);
   // The entry's own padding and border, read from its style: the toolkit's
   // estimate of them is only right once the window is on screen.
   GtkStyleContext* sc = gtk_widget_get_style_context(t->GetConnectWidget());

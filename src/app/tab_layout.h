@@ -34,9 +34,9 @@ void NoCaret(wxTextCtrl* t);
 // column or grid line up.
 void SameWidth(std::initializer_list<wxWindow*> windows);
 
-// A single-line text wide enough for its current value (and at least
-// minChars characters).
-void FitText(wxTextCtrl* t, int minChars);
+// A single-line text wide enough for each of values (and at least minChars
+// digits).
+void FitText(wxTextCtrl* t, const wxArrayString& values, int minChars);
 
 // Width the notebook needs to show every tab button without scroll arrows.
 int TabStripWidth(wxNotebook* book);

@@ -62,9 +62,12 @@ SettingsTabPanel::SettingsTabPanel(wxWindow* book, TabContext& ctx) : TabPanel(b
   all->Add(row, 1, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, gap);
   all->Add(upgrade, 0, wxEXPAND | wxALL, gap);
   SetSizer(all);
-  Win(*preview_)->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
+  // Each page the preview loads is zoomed out to fit (the view may be made
+  // only when the tab is first shown).
+  Bind(wxEVT_WEBVIEW_LOADED, [this](wxWebViewEvent& e) {
     e.Skip();
-    FitPreview();
+    auto* view = wxDynamicCast(e.GetEventObject(), wxWebView);
+    if (view && (view == Win(*preview_) || view->GetParent() == Win(*preview_))) FitPreview(view);
   });
 
   templates_ = std::make_unique<WxList>(lstTemplate);
@@ -100,23 +103,32 @@ void SettingsTabPanel::Guard(const std::function<void()>& fn) {
 
 void SettingsTabPanel::Startup() {
   logic_->Startup();  // start-up steps 15, 16
-  for (wxTextCtrl* t : {edtTemplateAuthor, edtTemplateDate, edtTemplateEmail, edtTemplateHttp}) FitText(t, 16);
+  // The author fields fit what every installed set would show in them, not
+  // only the active set; what start-up showed is put back afterwards.
+  wxTextCtrl* fields[] = {edtTemplateAuthor, edtTemplateDate, edtTemplateEmail, edtTemplateHttp};
+  wxArrayString shown, values[4];
+  for (wxTextCtrl* t : fields) shown.Add(t->GetValue());
+  for (unsigned i = 0; i < lstTemplate->GetCount(); ++i) {
+    Guard([&] { logic_->ShowTemplateAuthor(FromW(lstTemplate->GetString(i))); });
+    for (size_t f = 0; f < 4; ++f) values[f].Add(fields[f]->GetValue());
+  }
+  for (size_t f = 0; f < 4; ++f) {
+    fields[f]->ChangeValue(shown[f]);
+    values[f].Add(shown[f]);
+    FitText(fields[f], values[f], 16);
+  }
 }
 
-void SettingsTabPanel::OnShown() {
-  logic_->TabSetShow();
-  FitPreview();
-}
+void SettingsTabPanel::OnShown() { logic_->TabSetShow(); }
 
-void SettingsTabPanel::FitPreview() {
+void SettingsTabPanel::FitPreview(wxWebView* view) {
   // The forecast page, made for the weather tab's browser, shown whole.
-  wxWindow* view = Win(*preview_);
-  wxSize design = Scaled(kForecastWidth, kForecastHeight);
-  wxSize have = view->GetSize();
+  const wxSize design = Scaled(kForecastWidth, kForecastHeight);
+  const wxSize have = Win(*preview_)->GetSize();
   if (have.x <= 0 || have.y <= 0) return;
-  double zoom = std::min(1.0, std::min(static_cast<double>(have.x) / design.x, static_cast<double>(have.y) / design.y));
-  preview_->View()->SetZoomType(wxWEBVIEW_ZOOM_TYPE_LAYOUT);
-  preview_->View()->SetZoomFactor(static_cast<float>(zoom));
+  double zoom = std::min({1.0, static_cast<double>(have.x) / design.x, static_cast<double>(have.y) / design.y});
+  view->SetZoomType(wxWEBVIEW_ZOOM_TYPE_LAYOUT);
+  view->SetZoomFactor(static_cast<float>(zoom));
 }
 
 TabPanel* CreateSettingsTab(wxWindow* book, TabContext& ctx) { return new SettingsTabPanel(book, ctx); }

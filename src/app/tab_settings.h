@@ -34,7 +34,7 @@ class SettingsTabPanel : public TabPanel {
  private:
   void Guard(const std::function<void()>& fn);
   // Zooms the preview out until the whole forecast page fits.
-  void FitPreview();
+  void FitPreview(wxWebView* view);
 
   std::unique_ptr<WxBrowser> preview_;
   std::unique_ptr<WxList> templates_, soft_;

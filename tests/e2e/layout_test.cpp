@@ -73,7 +73,13 @@ void Shot(const std::string& name) {
   if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "screenshot failed: " << cmd;
 }
 
-std::string ScaleName() { return std::getenv("GDK_DPI_SCALE") ? std::string("150") : std::string("100"); }
+// The scale the run was asked for: 1 unless GDK_DPI_SCALE says otherwise.
+double AskedScale() {
+  const char* env = std::getenv("GDK_DPI_SCALE");
+  return env && *env ? std::atof(env) : 1.0;
+}
+
+std::string ScaleName() { return std::to_string(static_cast<int>(AskedScale() * 100 + 0.5)); }
 
 // Every shown descendant of parent lies inside it, fits its best size where
 // it has a text, and no two shown siblings overlap (one would hide the other).
@@ -145,9 +151,7 @@ TEST(WindowLayout, WindowKeepsDesignProportionsAndMinimum) {
   Frame w;
   const double scale = DpiScale();
   // The scaled run must really be scaled, or it proves nothing.
-  if (const char* env = std::getenv("GDK_DPI_SCALE")) {
-    EXPECT_NEAR(scale, std::atof(env), 0.01);
-  }
+  EXPECT_NEAR(scale, AskedScale(), 0.01);
   wxSize c = w.f->GetClientSize();
   EXPECT_GE(c.x, static_cast<int>(580 * scale));
   EXPECT_GE(c.y, static_cast<int>(390 * scale));
@@ -199,13 +203,23 @@ TEST(WindowLayout, AboutColonsLineUpAndHomePageFieldShowsWholeAddress) {
   auto& set = *dynamic_cast<SettingsTabPanel*>(w.f->TabSet);
   w.f->PageControl1->SetSelection(7);
   e2e::Pump(150);
-  for (wxTextCtrl* t : {set.edtTemplateAuthor, set.edtTemplateDate, set.edtTemplateEmail, set.edtTemplateHttp}) {
-    ASSERT_FALSE(t->GetValue().empty());
-    GdkRectangle area;
-    gtk_entry_get_text_area(GTK_ENTRY(t->GetConnectWidget()), &area);
-    EXPECT_LE(t->GetTextExtent(t->GetValue()).x, area.width)
-        << Describe(t) << " hides part of " << t->GetValue().utf8_str();
+  const wxString started = set.edtTemplateHttp->GetValue();
+  // What start-up showed, then each set's author as a click shows it.
+  for (int row = -1; row < static_cast<int>(set.lstTemplate->GetCount()); ++row) {
+    if (row >= 0) e2e::SelectRow(set.lstTemplate, row);
+    for (wxTextCtrl* t : {set.edtTemplateAuthor, set.edtTemplateDate, set.edtTemplateEmail, set.edtTemplateHttp}) {
+      ASSERT_FALSE(t->GetValue().empty());
+      GdkRectangle area;
+      gtk_entry_get_text_area(GTK_ENTRY(t->GetConnectWidget()), &area);
+      EXPECT_LE(t->GetTextExtent(t->GetValue()).x, area.width)
+          << Describe(t) << " hides part of " << t->GetValue().utf8_str();
+    }
   }
+  // Measuring every set at start-up left the active set's author shown.
+  int active = set.lstTemplate->FindString("default");
+  ASSERT_NE(active, wxNOT_FOUND);
+  e2e::SelectRow(set.lstTemplate, active);
+  EXPECT_EQ(set.edtTemplateHttp->GetValue(), started);
 }
 
 TEST(WindowLayout, ServerMenuOpensBesideItsButton) {
@@ -227,6 +241,7 @@ TEST(WindowLayout, ServerMenuOpensBesideItsButton) {
           return seen = true;
         },
         3000);
+    Shot("menu_" + ScaleName());
     gtk_menu_shell_cancel(GTK_MENU_SHELL(t.suiPopupMenu1->m_menu));
   });
   t.btnWeatherServerClick();
@@ -246,6 +261,8 @@ TEST(WindowLayout, LongInfoBoxStaysWithinTheWindowHeight) {
   const int limit = std::max(w.f->GetSize().y, wxGetDisplaySize().y * 3 / 4);
   EXPECT_LE(box.GetSize().y, limit) << "the code table box is taller than the window";
   CheckChildren(&box, "info box");
+  box.Show();
+  Shot("infobox_" + ScaleName());
   // Every line of the table is shown.
   wxString shown;
   for (wxWindow* c : box.GetChildren())
@@ -264,13 +281,14 @@ TEST(WindowLayout, TemplatePreviewShowsTheWholePage) {
   e2e::SelectRow(set.lstTemplate, 0);
   WxBrowser& b = set.WebBrowser2();
   wxString fits;
-  ASSERT_TRUE(e2e::PumpUntil([&] {
+  e2e::PumpUntil([&] {
     return b.RunScript(
                "document.body && document.readyState == 'complete' ? "
                "String(document.documentElement.scrollWidth <= window.innerWidth && "
                "document.documentElement.scrollHeight <= window.innerHeight) : ''",
                &fits) &&
-           !fits.empty();
-  })) << "the preview never loaded";
+           fits == "true";
+  });
   EXPECT_EQ(fits, "true") << "part of the preview page is out of view";
+  Shot("preview_" + ScaleName());
 }
