@@ -35,8 +35,6 @@ double DpiScale() {
 int Scaled(int px) { return static_cast<int>(std::lround(px * DpiScale())); }
 wxSize Scaled(int w, int h) { return wxSize(Scaled(w), Scaled(h)); }
 
-wxWindow* Win(WxBrowser& b) { return b.View(); }
-
 void NoCaret(wxTextCtrl* t) {
   static GtkCssProvider* clear = Css("* { caret-color: transparent; }");
   GtkWidget* g = t->GetConnectWidget();

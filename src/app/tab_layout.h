@@ -9,6 +9,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <type_traits>
 
 #include "app/wx_views.h"
 
@@ -24,8 +25,15 @@ int Scaled(int px);
 // templates are made for.
 constexpr int kForecastWidth = 386, kForecastHeight = 246;
 
-// The window a browser occupies in a sizer.
-wxWindow* Win(WxBrowser& b);
+// The window a browser occupies in a sizer: the browser itself when it is
+// a window, else the view it wraps.
+template <class B>
+wxWindow* Win(B& b) {
+  if constexpr (std::is_base_of_v<wxWindow, B>)
+    return &b;
+  else
+    return b.View();
+}
 
 // Read-only text the user may select from but never types into: no caret.
 void NoCaret(wxTextCtrl* t);
