@@ -1,0 +1,156 @@
+// End to end: a loopback fake provider, the real zelmora-server with its
+// feed, and zelmora-cli fetching every source's page as the program does.
+// The first page of a station waits for its on-demand fetch; offline, the
+// records stay.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <regex>
+
+#include "feed_fake.h"
+#include "server/weather_pages.h"
+
+namespace zel::server::feed::test {
+namespace {
+
+class Process {
+ public:
+  explicit Process(std::vector<std::string> args) {
+    int fds[2];
+    if (::pipe(fds) != 0) throw std::runtime_error("pipe");
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(fds[1], 2);
+      ::close(fds[0]);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(fds[1]);
+    out_ = fds[0];
+    ::fcntl(out_, F_SETFL, O_NONBLOCK);
+  }
+  ~Process() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    ::close(out_);
+  }
+  std::string WaitFor(const std::regex& pattern, int ms = 15000) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    std::smatch m;
+    while (std::chrono::steady_clock::now() < until) {
+      pollfd p{out_, POLLIN, 0};
+      ::poll(&p, 1, 50);
+      char buf[4096];
+      for (ssize_t n; (n = ::read(out_, buf, sizeof buf)) > 0;) log_.append(buf, size_t(n));
+      if (std::regex_search(log_, m, pattern)) return m.size() > 1 ? m[1].str() : m[0].str();
+    }
+    return {};
+  }
+  const std::string& log() const { return log_; }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string log_;
+};
+
+std::string Shell(const std::string& cmd) {
+  std::string out;
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return out;
+  std::array<char, 4096> buf;
+  for (size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;) out.append(buf.data(), n);
+  ::pclose(p);
+  return out;
+}
+
+struct Source {
+  const char *source, *view;
+  std::vector<const char*> want;  // UTF-8 pieces of the record
+};
+
+TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsStay) {
+  zel::test::TempDir data, app;
+  data.Write("coordinates.tsv",
+             "#station\tlatitude\tlongitude\tprovince\tcity\n54511\t39.8\t116.4667\t北京\t北京\n"
+             "58367\t31.4\t121.45\t上海\t上海\n");
+  app.Write("Download/.keep", "");
+  const std::string today = Today();
+  auto fake = std::make_unique<FakeProviders>();
+  fake->OpenMeteo([today](const httplib::Request&, httplib::Response& res) {
+    Json loc = OpenMeteoLocation(today, 5, 39.8, 116.47, 2,
+                                 [](const std::string&, int h) -> Json { return h >= 6 && h < 12 ? 61 : 3; });
+    loc["daily"]["precipitation_sum"][0] = 12.0;
+    loc["daily"]["wind_speed_10m_max"][0] = 5.6;
+    loc["daily"]["wind_direction_10m_dominant"][0] = 44;
+    res.set_content(loc.dump(), "application/json");
+  });
+  const std::string exe = std::string(ZEL_APP_DIR) + "/zelmora-server";
+  auto server = [&](const std::string& feedUrl) {
+    return std::make_unique<Process>(std::vector<std::string>{
+        exe, "--port", "0", "--data", data.path(), "--stations", std::string(ZEL_SOURCE_DIR) + "/data/Weather.ini",
+        "--images", std::string(ZEL_SOURCE_DIR) + "/data/images", "--feed", "open-meteo", "--feed-url", feedUrl,
+        "--feed-contact", "test@example.org"});
+  };
+  auto proc = server(fake->base());
+  std::string port = proc->WaitFor(std::regex("listening on http://127.0.0.1:(\\d+)"));
+  ASSERT_FALSE(port.empty()) << proc->log();
+  app.Write("Servers.ini", "[servers]\r\nCC=http://127.0.0.1:" + port + "\r\nCN=http://127.0.0.1:" + port +
+                               "\r\nOnline=http://127.0.0.1:" + port + "\r\n");
+  auto cli = [&](const Source& s, const char* station) {
+    return Shell(std::string(ZEL_APP_DIR) + "/zelmora-cli --app " + app.path() + " fetch " + s.source + " " + s.view +
+                 " " + station + " 2>&1");
+  };
+
+  const Source sources[] = {
+      {"cc", "forecast", {"发布（数据：Open-Meteo）", "\n25\n15\n", "中雨转阴", "东北风4-5级"}},
+      {"cn",
+       "forecast",
+       {"数据：Open-Meteo，", "中雨，阴", "\n15\n25\n", "东北风4-5级", "05:01", "19:02", "116.47", "39.80"}},
+      {"cn", "trend", {"\n25\n15\n", "东北风4-5级", "\n26\n16\n"}},
+      {"online", "forecast", {"\n15\n16\n17\n25\n26\n27\n", "中雨\n", "阴\n"}},
+      {"online", "wind", {"东北风4-5级\n"}},
+  };
+  // No --feed-all: the first page of 54511 has it fetched on demand.
+  for (const Source& s : sources) {
+    std::string out = cli(s, "54511");
+    if (getenv("FEED_E2E_SHOW")) std::cerr << out;
+    SCOPED_TRACE(std::string(s.source) + " " + s.view + ":\n" + out);
+    EXPECT_NE(out.find("status\t完成，已更新！"), std::string::npos);
+    EXPECT_EQ(out.find("演示数据"), std::string::npos);
+    for (const char* w : s.want) EXPECT_NE(out.find(w), std::string::npos) << w;
+  }
+  EXPECT_EQ(fake->Count("/v1/forecast"), 1u) << "one fetch, the later pages find the record fresh";
+  EXPECT_NE(fake->Requests().at(0).userAgent.find("test@example.org"), std::string::npos);
+  std::string record = data.Read("forecasts/54511.json");
+
+  // Offline: a new server whose provider cannot be reached keeps the record
+  // and says so; a station never fetched shows labelled demo figures.
+  proc.reset();
+  fake.reset();
+  proc = server("http://127.0.0.1:1");
+  port = proc->WaitFor(std::regex("listening on http://127.0.0.1:(\\d+)"));
+  ASSERT_FALSE(port.empty()) << proc->log();
+  app.Write("Servers.ini", "[servers]\r\nCC=http://127.0.0.1:" + port + "\r\n");
+  std::string demo = cli(sources[0], "58367");
+  EXPECT_NE(demo.find("演示数据"), std::string::npos) << demo;
+  EXPECT_FALSE(proc->WaitFor(std::regex("no network.*keep their last records")).empty()) << proc->log();
+  std::string out = cli(sources[0], "54511");
+  EXPECT_NE(out.find("东北风4-5级"), std::string::npos) << out;
+  EXPECT_EQ(out.find("演示数据"), std::string::npos) << out;
+  EXPECT_EQ(data.Read("forecasts/54511.json"), record);
+}
+
+}  // namespace
+}  // namespace zel::server::feed::test
