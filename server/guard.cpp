@@ -38,13 +38,20 @@ std::string_view Trim(std::string_view s) {
 
 const char* Reason(int status) {
   switch (status) {
-    case 400: return "Bad Request";
-    case 408: return "Request Timeout";
-    case 411: return "Length Required";
-    case 413: return "Payload Too Large";
-    case 414: return "URI Too Long";
-    case 431: return "Request Header Fields Too Large";
-    default: return "Error";
+    case 400:
+      return "Bad Request";
+    case 408:
+      return "Request Timeout";
+    case 411:
+      return "Length Required";
+    case 413:
+      return "Payload Too Large";
+    case 414:
+      return "URI Too Long";
+    case 431:
+      return "Request Header Fields Too Large";
+    default:
+      return "Error";
   }
 }
 
@@ -63,8 +70,13 @@ class RequestStream : public httplib::Stream {
  public:
   RequestStream(int fd, std::string request, Clock::time_point writeUntil, const std::string& remoteIp, int remotePort,
                 const std::string& localIp, int localPort)
-      : fd_(fd), in_(std::move(request)), until_(writeUntil), remoteIp_(remoteIp), localIp_(localIp),
-        remotePort_(remotePort), localPort_(localPort) {}
+      : fd_(fd),
+        in_(std::move(request)),
+        until_(writeUntil),
+        remoteIp_(remoteIp),
+        localIp_(localIp),
+        remotePort_(remotePort),
+        localPort_(localPort) {}
 
   bool is_readable() const override { return pos_ < in_.size(); }
   bool is_writable() const override { return !failed_ && WaitWritable(); }
@@ -78,9 +90,12 @@ class RequestStream : public httplib::Stream {
     size_t done = 0;
     while (!failed_ && done < size) {
       ssize_t n = ::send(fd_, ptr + done, size - done, MSG_NOSIGNAL);
-      if (n > 0) done += size_t(n);
-      else if (n < 0 && errno == EINTR) continue;
-      else if (!(n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitWritable())) failed_ = true;
+      if (n > 0)
+        done += size_t(n);
+      else if (n < 0 && errno == EINTR)
+        continue;
+      else if (!(n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitWritable()))
+        failed_ = true;
     }
     return failed_ ? -1 : ssize_t(size);
   }
@@ -183,9 +198,9 @@ struct GuardedServer::Conn {
   std::atomic<size_t>& open;
   std::string remoteIp, localIp;
   int remotePort = 0, localPort = 0;
-  std::string in;       // received and not yet handed on
-  size_t scanned = 0;   // in[0, scanned) holds no end of head
-  size_t headLen = 0;   // length of the current head once complete
+  std::string in;      // received and not yet handed on
+  size_t scanned = 0;  // in[0, scanned) holds no end of head
+  size_t headLen = 0;  // length of the current head once complete
   Head head;
   bool started = false;  // a byte of the current request has come
   bool closing = false;  // refused: dropping input until the peer goes
@@ -219,8 +234,10 @@ int GuardedServer::Bind(const std::string& host, int port) {
     // take half of the requests.
     int yes = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    if (::bind(fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd, 1024) == 0) listenFd_ = fd;
-    else ::close(fd);
+    if (::bind(fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd, 1024) == 0)
+      listenFd_ = fd;
+    else
+      ::close(fd);
   }
   ::freeaddrinfo(found);
   if (listenFd_ < 0) return -1;
@@ -244,7 +261,8 @@ bool GuardedServer::Listen() {
       ::getrlimit(RLIMIT_NOFILE, &files);
     }
     if (files.rlim_cur != RLIM_INFINITY)
-      limits_.maxConnections = std::min<size_t>(limits_.maxConnections, files.rlim_cur > 128 ? files.rlim_cur - 100 : 28);
+      limits_.maxConnections =
+          std::min<size_t>(limits_.maxConnections, files.rlim_cur > 128 ? files.rlim_cur - 100 : 28);
   }
   limits_.maxBody = std::min(limits_.maxBody, payload_max_length_);
   epoll_event ev{};
@@ -369,9 +387,7 @@ void GuardedServer::Watch(Conn& c, unsigned events) {
   ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, c.fd, &ev);
 }
 
-void GuardedServer::Close(std::unique_ptr<Conn> c) {
-  ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, c->fd, nullptr);
-}
+void GuardedServer::Close(std::unique_ptr<Conn> c) { ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, c->fd, nullptr); }
 
 void GuardedServer::Input(std::unique_ptr<Conn>& c) {
   char buf[16 * 1024];
@@ -405,13 +421,17 @@ bool GuardedServer::Advance(std::unique_ptr<Conn>& c) {
     size_t end = 0;
     for (size_t i = c->scanned > 2 ? c->scanned - 2 : 0; i < in.size() && !end; ++i) {
       if (in[i] != '\n') continue;
-      if (i + 1 < in.size() && in[i + 1] == '\n') end = i + 2;
-      else if (i + 2 < in.size() && in[i + 1] == '\r' && in[i + 2] == '\n') end = i + 3;
+      if (i + 1 < in.size() && in[i + 1] == '\n')
+        end = i + 2;
+      else if (i + 2 < in.size() && in[i + 1] == '\r' && in[i + 2] == '\n')
+        end = i + 3;
     }
     if (!end) {
       c->scanned = in.size();
-      if (in.find('\n') == std::string::npos && in.size() > limits_.maxRequestLine) Refuse(*c, 414, "request line too long");
-      else if (in.size() > limits_.maxHeaderBytes) Refuse(*c, 431, "header too large");
+      if (in.find('\n') == std::string::npos && in.size() > limits_.maxRequestLine)
+        Refuse(*c, 414, "request line too long");
+      else if (in.size() > limits_.maxHeaderBytes)
+        Refuse(*c, 431, "header too large");
       return true;
     }
     c->head = CheckHead(std::string_view(in).substr(0, end), limits_);

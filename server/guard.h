@@ -24,8 +24,8 @@
 namespace zel::server {
 
 struct GuardLimits {
-  size_t maxRequestLine = 8 * 1024;  // 414 beyond
-  size_t maxHeaderLine = 8 * 1024;   // 431 beyond
+  size_t maxRequestLine = 8 * 1024;   // 414 beyond
+  size_t maxHeaderLine = 8 * 1024;    // 431 beyond
   size_t maxHeaderBytes = 16 * 1024;  // request line and headers; 431 beyond
   size_t maxHeaders = 64;             // 431 beyond
   size_t maxBody = 16 * 1024;         // 413 beyond; payload_max_length lowers it
@@ -41,9 +41,9 @@ struct GuardLimits {
 
 // One request head as received (up to and including its blank line).
 struct Head {
-  int status = 0;     // 0 when acceptable, else the answer to refuse it with
-  std::string text;   // the head handed on: CRLF lines, Range reduced
-  size_t body = 0;    // Content-Length
+  int status = 0;    // 0 when acceptable, else the answer to refuse it with
+  std::string text;  // the head handed on: CRLF lines, Range reduced
+  size_t body = 0;   // Content-Length
   bool expectContinue = false;
 };
 // Checks a complete head against the limits. A Range of more than one part

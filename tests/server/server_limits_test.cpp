@@ -232,7 +232,8 @@ TEST(ServerLimits, IdleKeepAliveConnectionsHoldNoWorkerAndAreClosed) {
     EXPECT_TRUE(raw->closed());
   }
   // The count drops just after the close the clients saw.
-  for (int i = 0; i < 100 && server.http().Connections(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 100 && server.http().Connections(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(server.http().Connections(), 0u);
 }
 
