@@ -68,7 +68,7 @@ struct Frame {
 void Shot(const std::string& name) {
   const char* dir = std::getenv("ZEL_LAYOUT_SHOTS");
   if (!dir || !*dir) return;
-  e2e::Pump(600);  // let the pages paint
+  e2e::Pump(1200);  // let the pages load and paint
   std::string cmd = "import -window root '" + std::string(dir) + "/" + name + ".png' 2>/dev/null";
   if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "screenshot failed: " << cmd;
 }
