@@ -34,6 +34,7 @@ wxColour Colour(const Rgb& c) { return wxColour(static_cast<unsigned char>(c.r),
 
 CalendarTabPanel::CalendarTabPanel(wxWindow* book, TabContext&) : TabPanel(book, wxID_ANY) {
   browser_ = std::make_unique<WxBrowser>(this, wxDefaultPosition, Scaled(412, 268));
+  Win(*browser_)->SetMinSize(Scaled(412, 268));
   auto* box = new wxStaticBoxSizer(wxVERTICAL, this, W8(u8"请选择年月"));
   wxStaticBox* group = box->GetStaticBox();
   speWNLYear = new wxSpinCtrl(group, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxSP_ARROW_KEYS,

@@ -13,6 +13,7 @@ namespace zel {
 
 MailTabPanel::MailTabPanel(wxWindow* book) : TabPanel(book, wxID_ANY) {
   browser_ = std::make_unique<WxBrowser>(this, wxDefaultPosition, Scaled(400, 290));
+  Win(*browser_)->SetMinSize(Scaled(400, 290));
   auto* title = new wxStaticText(this, wxID_ANY, W8(u8"省份和地区："));
   lsbMailProvince = new wxListBox(this, wxID_ANY, wxDefaultPosition, Scaled(150, 262));
   auto* side = new wxBoxSizer(wxVERTICAL);
