@@ -36,7 +36,7 @@ template <class Parse>
 void ParseRender(benchmark::State& state, const char* fixture, size_t count, Parse parse,
                  std::string (TForeCast::*render)(const std::string&) const) {
   World& w = W();
-  TextList lines = FixtureLines(fixture);
+  PageLines lines = FixtureLines(fixture);
   for (auto _ : state) {
     TextList fields;
     parse(lines, fields);
@@ -51,12 +51,12 @@ void BM_ParseRenderCC(benchmark::State& s) {
 }
 void BM_ParseRenderCN(benchmark::State& s) {
   TWeatherCN cn;
-  ParseRender(s, "cn_forecast.htm", 11, [&](const TextList& l, TextList& f) { parse::CNForecast(cn, l, f); },
+  ParseRender(s, "cn_forecast.htm", 11, [&](const PageLines& l, TextList& f) { parse::CNForecast(cn, l, f); },
               &TForeCast::RenderForecastCN);
 }
 void BM_ParseRenderCNTrend(benchmark::State& s) {
   TWeatherCN cn;
-  ParseRender(s, "cn_trend.htm", 35, [&](const TextList& l, TextList& f) { parse::CNTrend(cn, l, f); },
+  ParseRender(s, "cn_trend.htm", 35, [&](const PageLines& l, TextList& f) { parse::CNTrend(cn, l, f); },
               &TForeCast::RenderTrendCN);
 }
 void BM_ParseRenderOnline(benchmark::State& s) {

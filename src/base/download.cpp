@@ -159,10 +159,20 @@ bool DownloadFile(const std::string& url, const std::string& path, const Downloa
   return body && WriteFileAtomic(path, *body);
 }
 
+bool DownloadToPage(const std::string& url, const std::string& path, PageLines& page) {
+  DownloadLimits limits = GetDownloadLimits();
+  if (!DownloadFile(url, path, limits)) return false;
+  PageLines loaded;
+  if (!LoadPage(path, loaded, limits.maxBytes)) return false;
+  page = std::move(loaded);
+  return true;
+}
+
 bool DownloadToList(const std::string& url, const std::string& path, TextList& lines) {
-  if (!DownloadFile(url, path)) return false;
+  DownloadLimits limits = GetDownloadLimits();
+  if (!DownloadFile(url, path, limits)) return false;
   TextList loaded;
-  if (!LoadLines(path, loaded)) return false;
+  if (!LoadLines(path, loaded, limits.maxBytes)) return false;
   lines = std::move(loaded);
   return true;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "base/files.h"
 #include "base/text.h"
 
 namespace zel {
@@ -53,6 +54,8 @@ std::optional<std::string> DownloadText(const std::string& url, const DownloadLi
 // DownloadFile, then the file's lines (a zero byte ends the text) replace
 // lines. On failure lines is left alone.
 bool DownloadToList(const std::string& url, const std::string& path, TextList& lines);
+// The same into a page held compactly (what the weather parsers read).
+bool DownloadToPage(const std::string& url, const std::string& path, PageLines& page);
 
 // True for addresses beginning "http://" or "https://" (any letter case).
 bool IsWebAddress(const std::string& url);

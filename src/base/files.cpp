@@ -199,6 +199,46 @@ bool LoadLines(const std::string& path, TextList& lines, size_t maxBytes) {
   return true;
 }
 
+PageLines::PageLines(std::string data) : data_(std::move(data)) {
+  // Every terminator becomes one '\n', in place; the count comes first so
+  // the starts are allocated once.
+  size_t out = 0, lines = 0;
+  for (size_t i = 0; i < data_.size(); ++i) {
+    char c = data_[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < data_.size() && data_[i + 1] == '\n') ++i;
+      c = '\n';
+      ++lines;
+    }
+    data_[out++] = c;
+  }
+  data_.resize(out);
+  if (!data_.empty() && data_.back() != '\n') {
+    data_.push_back('\n');
+    ++lines;
+  }
+  data_.shrink_to_fit();
+  if (data_.size() > UINT32_MAX) {  // far beyond any page we download
+    data_.clear();
+    return;
+  }
+  starts_.reserve(lines + 1);
+  starts_.push_back(0);
+  for (size_t i = 0; i < data_.size(); ++i)
+    if (data_[i] == '\n') starts_.push_back(static_cast<uint32_t>(i + 1));
+}
+
+PageLines::PageLines(const TextList& lines) : PageLines(JoinLines(lines)) {}
+
+bool LoadPage(const std::string& path, PageLines& page, size_t maxBytes) {
+  std::string data;
+  if (!ReadFile(path, data, maxBytes)) return false;
+  size_t nul = data.find('\0');
+  if (nul != std::string::npos) data.resize(nul);
+  page = PageLines(std::move(data));
+  return true;
+}
+
 bool SaveLines(const std::string& path, const TextList& lines) { return WriteFileAtomic(path, JoinLines(lines)); }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/text.h"
 
@@ -47,6 +48,28 @@ TextList ListSubDirs(const std::string& folder);
 // included) ends in CR LF.
 TextList SplitLines(std::string_view data);
 std::string JoinLines(const TextList& lines);
+// The lines of a page over one buffer: the bytes once plus 4 bytes a line
+// (a vector of strings costs 32 bytes and an allocation for every empty
+// line). Lines end at CR, LF or CR LF, as in SplitLines.
+class PageLines {
+ public:
+  PageLines() = default;
+  explicit PageLines(std::string data);
+  PageLines(const TextList& lines);  // NOLINT: implicit, for tests and fuzzers
+  size_t size() const { return starts_.empty() ? 0 : starts_.size() - 1; }
+  bool empty() const { return size() == 0; }
+  std::string_view operator[](size_t i) const {
+    return std::string_view(data_).substr(starts_[i], starts_[i + 1] - 1 - starts_[i]);
+  }
+
+ private:
+  std::string data_;              // every line followed by one '\n'
+  std::vector<uint32_t> starts_;  // start of each line, then data_.size()
+};
+
+// Loads path as a page; the text ends at the first zero byte.
+bool LoadPage(const std::string& path, PageLines& page, size_t maxBytes);
+
 // Loads path as lines; the text ends at the first zero byte.
 bool LoadLines(const std::string& path, TextList& lines, size_t maxBytes = kMaxTextFileBytes);
 

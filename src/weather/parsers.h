@@ -3,6 +3,7 @@
 // fields and fall back to the cache.
 #pragma once
 
+#include "base/files.h"
 #include "base/text.h"
 
 namespace zel {
@@ -11,15 +12,15 @@ class TWeatherCN;
 
 namespace parse {
 
-void CCForecast(const TextList& lines, TextList& fields);
+void CCForecast(const PageLines& lines, TextList& fields);
 // The CN parsers fetch the icons the page names through src.
-void CNForecast(TWeatherCN& src, const TextList& lines, TextList& fields);
-void CNTrend(TWeatherCN& src, const TextList& lines, TextList& fields);
-void OnlineForecast(const TextList& lines, TextList& fields);
-void OnlineWind(const TextList& lines, TextList& fields);
+void CNForecast(TWeatherCN& src, const PageLines& lines, TextList& fields);
+void CNTrend(TWeatherCN& src, const PageLines& lines, TextList& fields);
+void OnlineForecast(const PageLines& lines, TextList& fields);
+void OnlineWind(const PageLines& lines, TextList& fields);
 // The inner page's path named by an online frame page; empty when the page
 // holds no readable frame line.
-std::string OnlineFramePath(const TextList& lines);
+std::string OnlineFramePath(const PageLines& lines);
 
 }  // namespace parse
 }  // namespace zel

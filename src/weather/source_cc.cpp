@@ -25,13 +25,13 @@ const std::string& None() {
   return s;
 }
 
-std::string TextField(const std::string& line) {
+std::string TextField(std::string_view line) {
   std::string t = Trim(line);
   return t.empty() ? None() : t;
 }
 
 // The unit sign (2 bytes) goes; a missing value ends up empty.
-std::string Temperature(const std::string& line) {
+std::string Temperature(std::string_view line) {
   std::string t = TextField(line);
   return t.substr(0, t.size() >= 2 ? t.size() - 2 : 0);
 }
@@ -59,7 +59,7 @@ void IconsWordsWind(const Page& page, long long& p, TextList& fields) {
 
 }  // namespace
 
-void parse::CCForecast(const TextList& lines, TextList& fields) {
+void parse::CCForecast(const PageLines& lines, TextList& fields) {
   static const std::string header = G(u8"天气预报"), block = G(u8"24小时预报");
   Page page(lines);
   long long p = 0;

@@ -63,7 +63,7 @@ std::string Cut(const std::string& s, const std::string& open, std::string_view 
 
 }  // namespace
 
-void parse::CNForecast(TWeatherCN& src, const TextList& lines, TextList& fields) {
+void parse::CNForecast(TWeatherCN& src, const PageLines& lines, TextList& fields) {
   static const std::string sunrise = G(u8"日出："), sunset = G(u8"日落："), east = G(u8"东经："),
                            north = G(u8"北纬："), height = G(u8"海拔："), minute = G(u8"分"), deg = G(u8"℃</td>");
   Page page(lines);
@@ -114,7 +114,7 @@ void parse::CNForecast(TWeatherCN& src, const TextList& lines, TextList& fields)
 namespace {
 
 // "01月05日" -> "1月5日".
-std::string TrendDate(const std::string& cell) {
+std::string TrendDate(std::string_view cell) {
   static const std::string month = G(u8"月");
   std::string d = Copy(Between(cell, "<strong>", "</strong>"), 7, 8);
   if (!d.empty() && d[0] == '0') d.erase(0, 1);
@@ -125,7 +125,7 @@ std::string TrendDate(const std::string& cell) {
 
 }  // namespace
 
-void parse::CNTrend(TWeatherCN& src, const TextList& lines, TextList& fields) {
+void parse::CNTrend(TWeatherCN& src, const PageLines& lines, TextList& fields) {
   static const std::string degStrong = G(u8"℃</strong>");
   Page page(lines);
   try {

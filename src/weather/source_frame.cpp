@@ -47,7 +47,7 @@ Fetch FetchPage(const std::string& url, const std::string& tempFile, long long m
   Fetch f;
   if (!IsOnline()) {
     ErrorText = MsgOffline();
-  } else if (!DownloadToList(url, tempFile, f.lines)) {
+  } else if (!DownloadToPage(url, tempFile, f.lines)) {
     ErrorText = MsgNoData();
   } else if (static_cast<long long>(f.lines.size()) < minLines) {
     ErrorText = MsgChanged();

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/files.h"
 #include "base/text.h"
 
 namespace zel::frame {
@@ -15,8 +16,8 @@ struct ParseStop {};
 
 class Page {
  public:
-  explicit Page(const TextList& lines) : lines_(lines) {}
-  const std::string& Line(long long n) const {
+  explicit Page(const PageLines& lines) : lines_(lines) {}
+  std::string_view Line(long long n) const {
     if (n < 0 || n >= Count()) throw ParseStop{};
     return lines_[static_cast<size_t>(n)];
   }
@@ -24,7 +25,7 @@ class Page {
   bool Has(long long n, std::string_view marker) const { return Line(n).find(marker) != std::string::npos; }
 
  private:
-  const TextList& lines_;
+  const PageLines& lines_;
 };
 
 inline bool Contains(std::string_view text, std::string_view marker) {
@@ -48,7 +49,7 @@ const std::string& MsgNotUpdated();
 
 // Where a fetch stands once the network part is over.
 struct Fetch {
-  TextList lines;
+  PageLines lines;
   bool fresh = false;
 };
 

@@ -37,9 +37,9 @@ std::string FramedAddress(const std::string& query, const std::string& tempFile)
     return "-";
   }
   std::string address;
-  TextList lines;
+  PageLines lines;
   const std::string base = ServerBase("Online");
-  if (DownloadToList(base + "/cgi-bin/region?" + query, tempFile, lines)) {
+  if (DownloadToPage(base + "/cgi-bin/region?" + query, tempFile, lines)) {
     std::string path = parse::OnlineFramePath(lines);
     // The inner page lives on the same server: a path that does not begin
     // with one '/' could name another host ("@host:port/...", "//host/").
@@ -55,7 +55,7 @@ std::string FramedAddress(const std::string& query, const std::string& tempFile)
 
 }  // namespace
 
-std::string parse::OnlineFramePath(const TextList& lines) {
+std::string parse::OnlineFramePath(const PageLines& lines) {
   long long head = -1;
   for (size_t i = 0; i < lines.size(); ++i)
     if (SameText(lines[i], "</HEAD>")) {
@@ -64,13 +64,13 @@ std::string parse::OnlineFramePath(const TextList& lines) {
     }
   long long n = head + 2;
   if (n >= static_cast<long long>(lines.size())) return {};
-  const std::string& line = lines[static_cast<size_t>(n)];
+  std::string_view line = lines[static_cast<size_t>(n)];
   long long s = static_cast<long long>(Pos("src", line)), c = static_cast<long long>(Pos("scrolling", line));
   // Without both there is no frame element: never fetch the bare server.
   return s > 0 && c > 0 ? Copy(line, s + 5, c - 3 - (s + 5) + 1) : std::string();
 }
 
-void parse::OnlineForecast(const TextList& lines, TextList& fields) {
+void parse::OnlineForecast(const PageLines& lines, TextList& fields) {
   static const std::string month = G(u8"月"), low = G(u8"最低"), high = G(u8"最高"), am = G(u8"上午");
   Page page(lines);
   try {
@@ -101,7 +101,7 @@ void parse::OnlineForecast(const TextList& lines, TextList& fields) {
         break;
       }
     for (long long n = p; n <= p + 20; ++n) {
-      const std::string& line = page.Line(n);
+      std::string_view line = page.Line(n);
       if (!frame::Contains(line, "ALT") || !frame::Contains(line, "TITLE=")) continue;
       long long a = static_cast<long long>(Pos("ALT=", line)), t = static_cast<long long>(Pos("TITLE=", line));
       fields.push_back(Copy(line, a + 5, t - 3 - (a + 5) + 1));
@@ -110,7 +110,7 @@ void parse::OnlineForecast(const TextList& lines, TextList& fields) {
   }
 }
 
-void parse::OnlineWind(const TextList& lines, TextList& fields) {
+void parse::OnlineWind(const PageLines& lines, TextList& fields) {
   static const std::string month = G(u8"月"), am = G(u8"上午");
   Page page(lines);
   try {
@@ -135,12 +135,13 @@ void parse::OnlineWind(const TextList& lines, TextList& fields) {
 namespace {
 
 // Both views: the frame step, the inner page, the parse, the cache.
-std::string Get(const std::string& address, const std::string& tempFile, void (*parse)(const TextList&, TextList&),
+std::string Get(const std::string& address, const std::string& tempFile, void (*parse)(const PageLines&, TextList&),
                 size_t count, const std::string& cachePath) {
-  TextList lines, fields;
+  PageLines lines;
+  TextList fields;
   bool fresh = false;
   if (address.size() > 1) {
-    fresh = DownloadToList(address, tempFile, lines);
+    fresh = DownloadToPage(address, tempFile, lines);
     if (!fresh) ErrorText = MsgNoInner();
   }
   if (fresh) parse(lines, fields);

@@ -23,6 +23,18 @@ TEST(TextLists, LinesEndAtCrLfOrCrLfAndSaveWithCrLf) {
   EXPECT_EQ(JoinLines({}), "");
 }
 
+TEST(TextLists, CompactPageHasTheLinesOfAList) {
+  for (std::string text : {"", "a", "\n", "\r", "\r\n", "\n\r", "\r\r\n\n", "a\r\nb\nc\rd", "a\r\n\r\n", "x\n\ny",
+                           "\xB0\r\n\xFF"}) {
+    TextList want = SplitLines(text);
+    PageLines page{std::string(text)};
+    ASSERT_EQ(page.size(), want.size()) << "input of " << text.size() << " bytes";
+    for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(page[i], want[i]) << i;
+    PageLines fromList(want);
+    ASSERT_EQ(fromList.size(), want.size());
+  }
+}
+
 TEST(TextLists, LoadingStopsAtAZeroByte) {
   TempDir dir;
   dir.Write("p.txt", std::string("one\r\ntwo\0three\r\n", 16));
@@ -30,6 +42,10 @@ TEST(TextLists, LoadingStopsAtAZeroByte) {
   ASSERT_TRUE(LoadLines(dir / "p.txt", lines));
   EXPECT_EQ(lines, (TextList{"one", "two"}));
   EXPECT_FALSE(LoadLines(dir / "missing.txt", lines));
+  PageLines page;
+  ASSERT_TRUE(LoadPage(dir / "p.txt", page, 1024));
+  ASSERT_EQ(page.size(), 2u);
+  EXPECT_EQ(page[1], "two");
 }
 
 TEST(Files, CopyFileNeverReplacesAnExistingTarget) {

@@ -9,11 +9,12 @@
 #include "base/ini.h"
 #include "reliability/versions.h"
 #include "weather/cache.h"
+#include "update/update.h"
 #include "weather/forecast.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: crash_writer favorites|sysini|cache APPDIR\n");
+  if (argc != 3 && !(argc == 4 && std::strcmp(argv[1], "update") == 0)) {
+    std::fprintf(stderr, "usage: crash_writer favorites|sysini|cache APPDIR | update APPDIR SERVER\n");
     return 2;
   }
   zel::SetAppPath(argv[2]);
@@ -26,6 +27,14 @@ int main(int argc, char** argv) {
       zel::IniFile(zel::SysIniPath()).WriteString("main", "DataVersion", zel::crash::SysValue(v));
     } else if (mode == "cache") {
       zel::SaveCacheFile(zel::crash::CachePath(), zel::crash::CacheFields(v));
+    } else if (mode == "update") {
+      // Whole update runs, the server announcing the two versions in turn.
+      zel::UpdateSettings s;
+      s.appPath = zel::AppPath();
+      s.localVersion = "0";
+      s.descriptionUrl = std::string(argv[3]) + "/v" + std::to_string(v + 1) + "/UpDate.txt";
+      s.descriptionLimits.maxBytes = zel::kMaxDescriptionBytes;
+      if (zel::TWeb(s).Execute().result != zel::UpdateResult::Updated) return 3;
     } else {
       return 2;
     }

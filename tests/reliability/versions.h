@@ -22,4 +22,19 @@ inline TextList CacheFields(int v) {
   return f;
 }
 
+// What an update run announces for version v (0 or 1): the three Sys.ini
+// keys that must change together.
+struct UpdateKeys {
+  std::string dataVersion, ad, face;
+  bool operator==(const UpdateKeys&) const = default;
+};
+inline UpdateKeys UpdateVersion(int v) {
+  return v ? UpdateKeys{"2026-02-02", "AD2.htm", "Hello2.htm"} : UpdateKeys{"2026-01-01", "AD1.htm", "Hello1.htm"};
+}
+inline std::string UpdateDescription(int v) {
+  UpdateKeys k = UpdateVersion(v);
+  return "[main]\r\nDataVersion=" + k.dataVersion + "\r\nAD=" + k.ad + "\r\nface=" + k.face +
+         "\r\n[download]\r\nNum=0\r\n";
+}
+
 }  // namespace zel::crash
