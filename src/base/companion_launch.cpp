@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <optional>
 #include <thread>
 
@@ -66,25 +68,29 @@ bool Reaped(pid_t pid) {
   return r == pid || (r < 0 && errno == ECHILD);
 }
 
-// Everything the child needs is made before fork: after it, only calls
-// that are safe in a copy of a threaded process.
-pid_t Spawn(const std::vector<std::string>& args, int logFd) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t parent = ::getpid();
-  pid_t pid = ::fork();
-  if (pid != 0) return pid;
-  // Ends with the thread that forked it, which is the window's main
-  // thread: a crash or SIGKILL of the window leaves no server behind.
-  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-  if (::getppid() != parent) ::_exit(0);
+void ResetSignals() {
   sigset_t none;
   sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
-  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGCHLD}) ::sigaction(sig, &dfl, nullptr);
+  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGCHLD, SIGPIPE}) ::sigaction(sig, &dfl, nullptr);
+}
+
+void Nap(long ms) {
+  timespec t{ms / 1000, (ms % 1000) * 1000000};
+  while (::nanosleep(&t, &t) != 0 && errno == EINTR) {
+  }
+}
+
+// From here on the code runs in a forked copy of the window, which may have
+// had other threads: only async-signal-safe calls.
+
+// Becomes the server, which ends when its parent does, however that ends.
+[[noreturn]] void ExecServer(char* const* argv, int logFd, pid_t parent) {
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (::getppid() != parent) ::_exit(0);
+  ResetSignals();
   int null = ::open("/dev/null", O_RDONLY);
   if (null >= 0) ::dup2(null, 0);
   if (logFd >= 0) {
@@ -94,8 +100,56 @@ pid_t Spawn(const std::vector<std::string>& args, int logFd) {
   // The window's own descriptors (the display connection among them) stay
   // with the window.
   ::close_range(3, ~0U, 0);
-  ::execv(argv[0], argv.data());
+  ::execv(argv[0], argv);
   ::_exit(127);
+}
+
+// Holds the server for every window of the folder: each window keeps a
+// shared lock on the folder's lock file for its whole life (the kernel drops
+// it when a window dies), so the keeper can take the lock exclusively only
+// once the last window has gone. Then it stops the server and ends.
+[[noreturn]] void KeepServer(char* const* argv, int logFd, int lockFd) {
+  ResetSignals();
+  int null = ::open("/dev/null", O_RDONLY);
+  if (null >= 0) ::dup2(null, 0);
+  if (logFd >= 0) {
+    ::dup2(logFd, 1);
+    ::dup2(logFd, 2);
+  }
+  // Its own open of the lock file only; a copy of the window's share would
+  // keep the keeper waiting on itself.
+  if (lockFd != 3) ::dup2(lockFd, 3);
+  ::close_range(4, ~0U, 0);
+  pid_t self = ::getpid();
+  pid_t server = ::fork();
+  if (server == 0) ExecServer(argv, -1, self);
+  if (server < 0) ::_exit(1);
+  int status = 0;
+  for (;;) {
+    Nap(200);
+    if (::waitpid(server, &status, WNOHANG) == server) ::_exit(0);
+    if (::flock(3, LOCK_EX | LOCK_NB) == 0) break;
+  }
+  ::kill(server, SIGTERM);
+  for (int i = 0; i < 150; ++i, Nap(20))
+    if (::waitpid(server, &status, WNOHANG) == server) ::_exit(0);
+  ::kill(server, SIGKILL);
+  ::waitpid(server, &status, 0);
+  ::_exit(0);
+}
+
+// Everything the child needs is made before fork. With a lock the server is
+// held by a keeper; without one (a folder that cannot be written) it ends
+// with the thread that forked it, the window's main thread.
+pid_t Spawn(const std::vector<std::string>& args, int logFd, int lockFd) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t parent = ::getpid();
+  pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  if (lockFd >= 0) KeepServer(argv.data(), logFd, lockFd);
+  ExecServer(argv.data(), logFd, parent);
 }
 
 // Never destroyed: the window stops its servers itself, then ends with _exit.
@@ -156,6 +210,15 @@ std::string FindCompanionServer(const std::string& exeFolder) {
 
 int CompanionLauncher::StartMissing(const Plan& plan, const std::vector<LoopbackEndpoint>& endpoints) {
   if (plan.serverExe.empty()) return 0;
+  // Taken before probing: a keeper stopping its server now waits for us.
+  if (lockFd_ < 0 && !plan.appFolder.empty()) {
+    lockPath_ = plan.appFolder + kLockName;
+    lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lockFd_ >= 0 && ::flock(lockFd_, LOCK_SH) != 0) {
+      ::close(lockFd_);
+      lockFd_ = -1;
+    }
+  }
   int started = 0;
   int logFd = -1;
   for (const auto& e : endpoints) {
@@ -166,7 +229,9 @@ int CompanionLauncher::StartMissing(const Plan& plan, const std::vector<Loopback
     if (!plan.dataDir.empty()) args.insert(args.end(), {"--data", plan.dataDir});
     if (!plan.appFolder.empty())
       args.insert(args.end(), {"--stations", plan.appFolder + "Weather.ini", "--images", plan.appFolder + "images"});
-    pid_t pid = Spawn(args, logFd);
+    int keeperLock = lockFd_ < 0 ? -1 : ::open(lockPath_.c_str(), O_RDWR | O_CLOEXEC);
+    pid_t pid = Spawn(args, logFd, keeperLock);
+    if (keeperLock >= 0) ::close(keeperLock);
     if (pid < 0) continue;
     children_.push_back(pid);
     auto deadline = Clock::now() + plan.wait;
@@ -187,7 +252,16 @@ int CompanionLauncher::StartMissing(const Plan& plan, const std::vector<Loopback
 }
 
 void CompanionLauncher::StopAll(milliseconds grace) {
-  for (pid_t pid : children_) ::kill(pid, SIGTERM);
+  if (lockFd_ >= 0) {
+    // Alone when our share becomes the whole lock; else other windows still
+    // use the servers and their keepers stay for them.
+    bool alone = ::flock(lockFd_, LOCK_EX | LOCK_NB) == 0;
+    ::close(lockFd_);  // the keepers stop their servers once it is free
+    lockFd_ = -1;
+    if (!alone) children_.clear();
+  } else {
+    for (pid_t pid : children_) ::kill(pid, SIGTERM);
+  }
   auto deadline = Clock::now() + grace;
   for (pid_t pid : children_) {
     bool gone = Reaped(pid);

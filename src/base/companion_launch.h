@@ -48,19 +48,24 @@ class CompanionLauncher {
   CompanionLauncher& operator=(const CompanionLauncher&) = delete;
   ~CompanionLauncher() { StopAll(); }
 
-  // Starts a server on every endpoint where nothing answers and waits until
-  // it answers (or exits, or plan.wait passes). Each server ends by itself
-  // when this process dies, however it dies. Returns the servers started.
-  // Call from the thread that will outlive them (the main thread): the
-  // kernel ties the server's life to that thread.
+  // Takes this window's share of the folder's lock, then starts a server on
+  // every endpoint where nothing answers and waits until it answers (or
+  // exits, or plan.wait passes). Returns the servers started. A server
+  // lasts while any window of the folder does, however the windows end.
+  // Call from the main thread: without a lock file the kernel ties the
+  // server to the thread that started it.
   int StartMissing(const Plan& plan, const std::vector<LoopbackEndpoint>& endpoints);
-  // SIGTERM to every server started, then waits for each; SIGKILL after
-  // grace.
+  // Gives up this window's share; when no other window holds one, stops the
+  // servers started here and waits for them (SIGKILL after grace).
   void StopAll(std::chrono::milliseconds grace = std::chrono::milliseconds(3000));
+  // The processes started (the servers' keepers).
   const std::vector<pid_t>& children() const { return children_; }
 
  private:
+  static constexpr const char* kLockName = ".windows.lock";
   std::vector<pid_t> children_;
+  int lockFd_ = -1;
+  std::string lockPath_;
 };
 
 // The window's own use of one process-wide launcher.

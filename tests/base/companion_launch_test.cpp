@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
 #include "support/testutil.h"
@@ -47,6 +48,15 @@ bool ExitsWithin(pid_t pid, std::chrono::milliseconds timeout) {
     std::this_thread::sleep_for(20ms);
   }
   return false;
+}
+
+// The server a keeper holds.
+pid_t ServerOf(pid_t keeper) {
+  std::string k = std::to_string(keeper);
+  std::istringstream children(test::ReadAll("/proc/" + k + "/task/" + k + "/children"));
+  pid_t server = 0;
+  children >> server;
+  return server;
 }
 
 }  // namespace
@@ -87,7 +97,9 @@ TEST(CompanionLaunch, StartsWhereNothingAnswersServesLookupsAndStops) {
   ASSERT_EQ(launcher.StartMissing(PlanFor(app), {ep}), 1);
   ASSERT_EQ(launcher.children().size(), 1u);
   pid_t pid = launcher.children()[0];
-  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+  pid_t server = ServerOf(pid);
+  ASSERT_GT(server, 0);
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(server) + "/fd")) {
     std::error_code ec;
     EXPECT_NE(std::filesystem::read_symlink(fd.path(), ec).string(), app.path() + "window-only")
         << "the window's descriptors stay with the window";
@@ -104,6 +116,26 @@ TEST(CompanionLaunch, StartsWhereNothingAnswersServesLookupsAndStops) {
   EXPECT_TRUE(launcher.children().empty());
   EXPECT_FALSE(Answers(ep, 200ms));
   EXPECT_EQ(::kill(pid, 0), -1) << "reaped, not left a zombie";
+}
+
+TEST(CompanionLaunch, WindowsOfOneFolderShareTheServerUntilTheLastCloses) {
+  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  test::AppFolder app;
+  auto plan = PlanFor(app);
+  plan.dataDir = app.path() + "none";
+  LoopbackEndpoint ep{"127.0.0.1", FreePort()};
+  CompanionLauncher first, second;
+  ASSERT_EQ(first.StartMissing(plan, {ep}), 1);
+  pid_t keeper = first.children()[0];
+  EXPECT_EQ(second.StartMissing(plan, {ep}), 0) << "the second window uses the first one's server";
+
+  first.StopAll();
+  std::this_thread::sleep_for(600ms);  // a keeper looks three times in this
+  EXPECT_TRUE(Answers(ep, 1s)) << "the server went while a window still used it";
+  second.StopAll();
+  EXPECT_TRUE(ExitsWithin(keeper, 10s)) << "the server outlived the last window";
+  EXPECT_FALSE(Answers(ep, 200ms));
+  ::prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
 
 TEST(CompanionLaunch, NothingStartsWhenAServerAnswersOrCannotRun) {
@@ -132,9 +164,13 @@ TEST(CompanionLaunch, NothingStartsWhenAServerAnswersOrCannotRun) {
 TEST(CompanionLaunch, ServerEndsWithTheWindowHoweverItDies) {
   // Orphans come back to this process, so their end can be seen here.
   ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-  for (int sig : {SIGTERM, SIGKILL, SIGSEGV}) {
+  struct Case {
+    int sig;
+    bool lockFile;  // without one (a folder that cannot be written) the server is tied to the window itself
+  } cases[] = {{SIGTERM, true}, {SIGKILL, true}, {SIGSEGV, true}, {SIGKILL, false}};
+  for (const Case& c : cases) {
+    int sig = c.sig;
     test::AppFolder app;
-    app.CopyShippedData();
     LoopbackEndpoint ep{"127.0.0.1", FreePort()};
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
@@ -144,6 +180,7 @@ TEST(CompanionLaunch, ServerEndsWithTheWindowHoweverItDies) {
       auto* launcher = new CompanionLauncher;
       auto plan = PlanFor(app);
       plan.dataDir = app.path() + "none";  // no lookup data needed: it starts at once
+      if (!c.lockFile) plan.appFolder = app.path() + "missing/";
       launcher->StartMissing(plan, {ep});
       pid_t server = launcher->children().empty() ? 0 : launcher->children()[0];
       (void)!::write(fds[1], &server, sizeof server);
@@ -157,7 +194,8 @@ TEST(CompanionLaunch, ServerEndsWithTheWindowHoweverItDies) {
     EXPECT_TRUE(Answers(ep, 1s));
     ::kill(window, sig);
     ::waitpid(window, nullptr, 0);
-    EXPECT_TRUE(ExitsWithin(server, 10s)) << "server outlived a window killed by " << strsignal(sig);
+    EXPECT_TRUE(ExitsWithin(server, 10s))
+        << "server outlived a window killed by " << strsignal(sig) << (c.lockFile ? "" : " (no lock file)");
     EXPECT_FALSE(Answers(ep, 200ms));
     if (::kill(server, 0) == 0) {
       ::kill(server, SIGKILL);
