@@ -1,6 +1,7 @@
 // Starting the companion server for the window: when a configured server
 // address is on loopback and nothing answers there, zelmora-server is
-// started on it with the window's folder, and stopped when the window ends.
+// started on it with the window's folder, and stopped when the last window
+// of that folder ends.
 // A server that is already there (./run.sh, the user unit) is left alone.
 #pragma once
 

@@ -99,7 +99,8 @@ start_window() {
     sleep 0.1
   done
   [ "$i" -lt 300 ] || fail "no window within 30 s"
-  server_pid=$(child_named "$window_pid" zelmora-server)
+  # window -> keeper (a copy of the window) -> server
+  server_pid=$(child_named "$(ps -o pid= --ppid "$window_pid" | tr -d " " | paste -sd, -)" zelmora-server)
   [ -n "$server_pid" ] || fail "the window started no companion server"
 }
 
