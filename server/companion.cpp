@@ -79,7 +79,7 @@ std::string IndexPage() {
 }  // namespace
 
 const char* Usage() {
-  return "usage: zelmora-server [--listen ADDR] [--port N] [--data DIR] [--publication DIR]\n"
+  return "usage: zelmora-server [--listen ADDR] [--port N] [--data DIR] [--state DIR] [--publication DIR]\n"
          "                      [--stations Weather.ini] [--images DIR] [--threads N]\n"
          "                      [--feed open-meteo|met-norway|off] [--feed-interval 3h] [--feed-url URL]\n"
          "                      [--feed-contact TEXT] [--feed-all] [--coordinates FILE]\n"
@@ -105,6 +105,7 @@ std::optional<std::string> ParseArgs(const std::vector<std::string>& args, Serve
     const std::string& v = args[++i];
     if (a == "--listen") o.listen = v;
     else if (a == "--data") o.dataDir = v;
+    else if (a == "--state") o.stateDir = v;
     else if (a == "--publication") o.publicationDir = v;
     else if (a == "--stations") o.stationsFile = v;
     else if (a == "--images") o.imagesDir = v;
@@ -134,6 +135,8 @@ std::optional<std::string> ParseArgs(const std::vector<std::string>& args, Serve
     o.dataDir = !DirExists(exe + "serverdata") && !share.empty() ? share + "serverdata" : exe + "serverdata";
   }
   o.dataDir = IncludeBackslash(o.dataDir);
+  // An installed data folder is read-only; what the server writes can go elsewhere.
+  o.stateDir = o.stateDir.empty() ? o.dataDir : IncludeBackslash(o.stateDir);
   if (o.publicationDir.empty()) o.publicationDir = o.dataDir + "publication";
   if (o.stationsFile.empty()) o.stationsFile = o.dataDir + "../Weather.ini";
   if (o.imagesDir.empty()) o.imagesDir = o.dataDir + "../images";
@@ -163,7 +166,9 @@ std::string PublicBase(const httplib::Request& req, const ServerOptions& o) {
   return "http://" + h + ":" + std::to_string(port);
 }
 
-CompanionServer::CompanionServer(ServerOptions o, std::ostream& log) : o_(std::move(o)), log_(log) {}
+CompanionServer::CompanionServer(ServerOptions o, std::ostream& log) : o_(std::move(o)), log_(log) {
+  if (o_.stateDir.empty()) o_.stateDir = o_.dataDir;
+}
 
 void CompanionServer::Log(const std::string& line) {
   std::string out = Stamp() + " " + line + "\n";
@@ -184,7 +189,7 @@ void CompanionServer::Load() {
   stations_ = LoadStations(o_.stationsFile);
   Log("weather stations: " + (stations_.empty() ? "no catalogue at " + o_.stationsFile + ", any station code answered"
                                                 : std::to_string(stations_.size()) + " from " + o_.stationsFile));
-  Log("forecast records: " + d + "forecasts/<station>.json, demo figures for the others");
+  Log("forecast records: " + o_.stateDir + "forecasts/<station>.json, demo figures for the others");
   Log(std::string("update publication: ") + o_.publicationDir +
       (FileExists(o_.publicationDir + "UpDate.txt") ? "" : " (MISSING UpDate.txt)"));
 }
@@ -201,7 +206,7 @@ std::optional<StationForecast> CompanionServer::Forecast(const std::string& stat
   std::string name = it == stations_.end() ? std::string() : it->second;
   std::string day = today();
   std::string json;
-  std::string path = o_.dataDir + "forecasts/" + station + ".json";
+  std::string path = o_.stateDir + "forecasts/" + station + ".json";
   if (ReadFile(path, json)) {
     std::string why;
     if (auto f = ParseForecastJson(json, day, &why)) {

@@ -22,6 +22,7 @@ struct ServerOptions {
   int port = 8090;
   std::string dataDir;         // lookup data and forecasts/; default <exe>/serverdata
   std::string publicationDir;  // default <data>/publication
+  std::string stateDir;        // written: forecasts/ and the feed's state; default <data>
   std::string stationsFile;    // default <data>/../Weather.ini
   std::string imagesDir;       // weather icons; default <data>/../images
   // Workers running complete requests; idle connections hold none.

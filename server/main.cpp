@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
   fo.contact = o.feedContact;
   fo.all = o.feedAll;
   fo.coordinatesFile = o.coordinatesFile;
-  fo.dataDir = o.dataDir;
+  fo.dataDir = o.stateDir;
   // Never destroyed: page handlers on pool threads may still call it.
   auto* liveFeed = new feed::Feed(fo, LoadStations(o.stationsFile), [&companion](const std::string& l) { companion.Log(l); });
   if (fo.primary) companion.beforeForecast = [liveFeed](const std::string& s) { liveFeed->BeforeAnswer(s); };

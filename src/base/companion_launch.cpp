@@ -13,8 +13,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #include "base/files.h"
@@ -87,7 +90,7 @@ void Nap(long ms) {
 // had other threads: only async-signal-safe calls.
 
 // Becomes the server, which ends when its parent does, however that ends.
-[[noreturn]] void ExecServer(char* const* argv, int logFd, pid_t parent) {
+[[noreturn]] void ExecServer(char* const* argv, char* const* envp, int logFd, pid_t parent) {
   ::prctl(PR_SET_PDEATHSIG, SIGTERM);
   if (::getppid() != parent) ::_exit(0);
   ResetSignals();
@@ -100,7 +103,7 @@ void Nap(long ms) {
   // The window's own descriptors (the display connection among them) stay
   // with the window.
   ::close_range(3, ~0U, 0);
-  ::execv(argv[0], argv);
+  ::execve(argv[0], argv, envp);
   ::_exit(127);
 }
 
@@ -108,7 +111,7 @@ void Nap(long ms) {
 // shared lock on the folder's lock file for its whole life (the kernel drops
 // it when a window dies), so the keeper can take the lock exclusively only
 // once the last window has gone. Then it stops the server and ends.
-[[noreturn]] void KeepServer(char* const* argv, int logFd, int lockFd) {
+[[noreturn]] void KeepServer(char* const* argv, char* const* envp, int logFd, int lockFd) {
   ResetSignals();
   int null = ::open("/dev/null", O_RDONLY);
   if (null >= 0) ::dup2(null, 0);
@@ -122,7 +125,7 @@ void Nap(long ms) {
   ::close_range(4, ~0U, 0);
   pid_t self = ::getpid();
   pid_t server = ::fork();
-  if (server == 0) ExecServer(argv, -1, self);
+  if (server == 0) ExecServer(argv, envp, -1, self);
   if (server < 0) ::_exit(1);
   int status = 0;
   for (;;) {
@@ -145,11 +148,18 @@ pid_t Spawn(const std::vector<std::string>& args, int logFd, int lockFd) {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  // Forecast days are counted at the national clock, as ./run.sh runs it.
+  std::vector<std::string> env{"TZ=Asia/Shanghai"};
+  for (char** e = environ; e && *e; ++e)
+    if (std::strncmp(*e, "TZ=", 3) != 0) env.push_back(*e);
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
   pid_t parent = ::getpid();
   pid_t pid = ::fork();
   if (pid != 0) return pid;
-  if (lockFd >= 0) KeepServer(argv.data(), logFd, lockFd);
-  ExecServer(argv.data(), logFd, parent);
+  if (lockFd >= 0) KeepServer(argv.data(), envp.data(), logFd, lockFd);
+  ExecServer(argv.data(), envp.data(), logFd, parent);
 }
 
 // Never destroyed: the window stops its servers itself, then ends with _exit.
@@ -227,8 +237,10 @@ int CompanionLauncher::StartMissing(const Plan& plan, const std::vector<Loopback
       logFd = ::open((plan.appFolder + "server.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     std::vector<std::string> args{plan.serverExe, "--listen", e.host, "--port", std::to_string(e.port)};
     if (!plan.dataDir.empty()) args.insert(args.end(), {"--data", plan.dataDir});
+    if (!plan.stateDir.empty()) args.insert(args.end(), {"--state", plan.stateDir});
     if (!plan.appFolder.empty())
       args.insert(args.end(), {"--stations", plan.appFolder + "Weather.ini", "--images", plan.appFolder + "images"});
+    args.insert(args.end(), plan.extraArgs.begin(), plan.extraArgs.end());
     int keeperLock = lockFd_ < 0 ? -1 : ::open(lockPath_.c_str(), O_RDWR | O_CLOEXEC);
     pid_t pid = Spawn(args, logFd, keeperLock);
     if (keeperLock >= 0) ::close(keeperLock);
@@ -283,6 +295,11 @@ void StartCompanionServers(const AppFolders& folders, const std::string& exeFold
   plan.serverExe = FindCompanionServer(exeFolder);
   if (DirExists(folders.shared + "serverdata")) plan.dataDir = folders.shared + "serverdata";
   plan.appFolder = folders.app;
+  if (CreateDir(folders.app + "serverdata")) plan.stateDir = folders.app + "serverdata";
+  if (const char* extra = std::getenv("ZEL_SERVER_ARGS")) {
+    std::istringstream words(extra);
+    for (std::string w; words >> w;) plan.extraArgs.push_back(w);
+  }
   g_launcher.StartMissing(plan, ConfiguredLoopbackEndpoints());
 }
 

@@ -42,6 +42,8 @@ class CompanionLauncher {
     std::string dataDir;    // the server's own data; empty: the server's default
     std::string appFolder;  // the window's folder: stations, icons, the log
     std::chrono::milliseconds wait{8000};
+    std::string stateDir;                // what the server writes; empty: in dataDir
+    std::vector<std::string> extraArgs;  // more server options
   };
 
   CompanionLauncher() = default;
@@ -69,7 +71,9 @@ class CompanionLauncher {
   std::string lockPath_;
 };
 
-// The window's own use of one process-wide launcher.
+// The window's own use of one process-wide launcher. The server's records
+// and state go to <app>/serverdata; options in ZEL_SERVER_ARGS are added,
+// as ./run.sh does for its server.
 void StartCompanionServers(const AppFolders& folders, const std::string& exeFolder);
 void StopCompanionServers();
 

@@ -37,8 +37,14 @@ int FreePort() {
   return ntohs(a.sin_port);
 }
 
+// The build's server data, read only; no live feed (it would leave loopback).
 CompanionLauncher::Plan PlanFor(const test::AppFolder& app) {
-  return {std::string(ZEL_APP_DIR) + "/zelmora-server", std::string(ZEL_APP_DIR) + "/serverdata", app.path(), 15s};
+  return {std::string(ZEL_APP_DIR) + "/zelmora-server",
+          std::string(ZEL_APP_DIR) + "/serverdata",
+          app.path(),
+          15s,
+          app.path() + "serverdata",
+          {"--feed", "off"}};
 }
 
 // Reaps pid when it is ours (directly or as subreaper) within timeout.
@@ -150,8 +156,10 @@ TEST(CompanionLaunch, NothingStartsWhenAServerAnswersOrCannotRun) {
     const char* why;
   } cases[] = {
       {PlanFor(app), {"127.0.0.1", other.port()}, "something already answers"},
-      {{app.path() + "no-such-server", "", app.path(), 5s}, {"127.0.0.1", FreePort()}, "the program is missing"},
-      {{"", "", app.path(), 5s}, {"127.0.0.1", FreePort()}, "no server installed"},
+      {{app.path() + "no-such-server", "", app.path(), 5s, "", {}},
+       {"127.0.0.1", FreePort()},
+       "the program is missing"},
+      {{"", "", app.path(), 5s, "", {}}, {"127.0.0.1", FreePort()}, "no server installed"},
   };
   for (const Case& c : cases) {
     CompanionLauncher launcher;

@@ -50,8 +50,8 @@ desktop-file-validate "$ROOT/usr/share/applications/org.example.zelmora.desktop"
 appstreamcli validate --no-net "$ROOT/usr/share/metainfo/org.example.zelmora.metainfo.xml" >/dev/null ||
   fail "appstreamcli validate"
 
-share_state() { (cd "$ROOT/usr/share/zelmora" && find . -printf '%p %s %T@\n' | sort | md5sum); }
-SHARE_BEFORE=$(share_state)
+share_state() { (cd "$ROOT/usr/share/zelmora" && find . -printf '%p %s %T@\n' | sort); }
+share_state >"$SCRATCH/share.before"
 
 # ---- the CLI without --app takes the user's folder, as the window does
 HOME2=$SCRATCH/home2
@@ -62,7 +62,10 @@ env -i HOME="$HOME2" PATH=/usr/bin:/bin LANG=C.UTF-8 "$ROOT/usr/bin/zelmora-cli"
 # ---- a fresh user with the servers on a free port
 HOME_DIR=$SCRATCH/home
 USER_DIR=$HOME_DIR/.local/share/zelmora
-PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+PORT=$(free_port)
+# The server's live feed stays on, pointed at a loopback port nobody serves.
+DEAD_PORT=$(free_port)
 mkdir -p "$USER_DIR"
 printf '[servers]\r\n' >"$USER_DIR/Servers.ini"
 for k in CC CN Online Lookup Update; do printf '%s=http://127.0.0.1:%s\r\n' "$k" "$PORT" >>"$USER_DIR/Servers.ini"; done
@@ -85,6 +88,7 @@ answers() { curl -s -o /dev/null --max-time 1 "http://127.0.0.1:$PORT/" ; }
 # autolaunched that outlives the run; it ends with the window.
 start_window() {
   env -i HOME="$HOME_DIR" PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$DISPLAY_NAME" NO_AT_BRIDGE=1 \
+    ZEL_SERVER_ARGS="--feed-url http://127.0.0.1:$DEAD_PORT" \
     dbus-run-session -- "$ROOT/usr/bin/zelmora" >>"$SCRATCH/window.log" 2>&1 &
   session_pid=$!
   window_pid=""
@@ -124,7 +128,7 @@ start_window
 for f in Weather.ini mailtel.ini Template/default Download images; do
   [ -e "$USER_DIR/$f" ] || fail "the user folder lacks $f"
 done
-[ ! -e "$USER_DIR/serverdata" ] || fail "the server data was copied into the user folder"
+[ ! -e "$USER_DIR/serverdata/mobile.tsv" ] || fail "the server data was copied into the user folder"
 cmp -s "$USER_DIR/Servers.ini" "$SCRATCH/servers.expected" || fail "the user's Servers.ini was replaced"
 answer=$(curl -s --max-time 5 "http://127.0.0.1:$PORT/query/tel.asp?tel=13800138000" | iconv -f GBK -t UTF-8)
 grep -q '北京' <<<"$answer" || fail "the mobile lookup did not answer 北京: $answer"
@@ -148,5 +152,6 @@ wait "$session_pid" 2>/dev/null || true
 ended_within 10 "$server_pid" || fail "the server outlived the killed window"
 ended_within 10 $(leftovers) || fail "processes left after the window was killed: $(leftovers)"
 window_pid=""
-[ "$(share_state)" = "$SHARE_BEFORE" ] || fail "something was written into share/zelmora"
+share_state | diff "$SCRATCH/share.before" - >&2 || fail "something was written into share/zelmora"
+[ -f "$USER_DIR/serverdata/feed-state.json" ] || fail "the server's state is not in the user's folder"
 say "passed in $SECONDS s"
