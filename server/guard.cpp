@@ -363,7 +363,7 @@ void GuardedServer::Accept() {
       }
       return;
     }
-    if (open_ >= limits_.maxConnections) {
+    if (open_ >= limits_.maxConnections && !Evict()) {
       ::close(fd);
       continue;
     }
@@ -378,6 +378,18 @@ void GuardedServer::Accept() {
     conns_[fd] = std::move(c);
     Watch(*conns_[fd], EPOLLIN);
   }
+}
+
+bool GuardedServer::Evict() {
+  // The connection waiting longest gives way, so slow clients filling every
+  // place cannot keep a new one out.
+  std::unique_ptr<Conn>* oldest = nullptr;
+  for (auto& c : conns_)
+    if (c && !c->closing && (!oldest || c->since < (*oldest)->since)) oldest = &c;
+  if (!oldest) return false;
+  if (log) log((*oldest)->remoteIp + " closed: connection limit reached, it waited longest");
+  Close(std::move(*oldest));
+  return true;
 }
 
 void GuardedServer::Watch(Conn& c, unsigned events) {

@@ -32,7 +32,9 @@ struct GuardLimits {
   // From a request's first byte: its header, then the whole request.
   std::chrono::milliseconds headerTime{4000};
   std::chrono::milliseconds requestTime{8000};
-  size_t maxConnections = 4000;  // lowered to fit the process's file limit
+  // Lowered to fit the process's file limit; a new connection beyond it
+  // closes the one that has waited longest.
+  size_t maxConnections = 4000;
   int workers = 32;
   // Between requests a connection holds no thread and waits at most the
   // keep-alive timeout; answers are written within the write timeout; the
@@ -71,6 +73,7 @@ class GuardedServer : public httplib::Server {
   void Reader();
   void Worker();
   void Accept();
+  bool Evict();
   void Input(std::unique_ptr<Conn>& c);
   // Hands a complete request to the workers, refuses a bad one, or waits.
   bool Advance(std::unique_ptr<Conn>& c);

@@ -144,13 +144,15 @@ TEST(ServerLimits, UpdateAddressesIgnoreTheHostHeader) {
 // A companion behind the accept path with two workers and short deadlines.
 class Guarded {
  public:
-  explicit Guarded(int keepAliveSeconds = 1) : companion_(TestOptions(), log_), http_(Limits()) {
+  explicit Guarded(int keepAliveSeconds = 1, size_t maxConnections = 100)
+      : companion_(TestOptions(), log_), http_(Limits(maxConnections)) {
     companion_.Mount(http_.http());
     http_.http().set_keep_alive_timeout(keepAliveSeconds);
     http_.Start();
   }
-  static GuardLimits Limits() {
+  static GuardLimits Limits(size_t maxConnections) {
     GuardLimits l;
+    l.maxConnections = maxConnections;
     l.workers = 2;
     l.headerTime = std::chrono::milliseconds(300);
     l.requestTime = std::chrono::milliseconds(600);
@@ -235,6 +237,21 @@ TEST(ServerLimits, IdleKeepAliveConnectionsHoldNoWorkerAndAreClosed) {
   for (int i = 0; i < 100 && server.http().Connections(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(server.http().Connections(), 0u);
+}
+
+TEST(ServerLimits, AtTheConnectionLimitTheLongestWaitingGoes) {
+  Guarded server(1, 4);
+  std::vector<std::unique_ptr<Raw>> slow;
+  for (int i = 0; i < 4; ++i) {
+    slow.push_back(std::make_unique<Raw>(server.port()));
+    ASSERT_TRUE(slow.back()->Send("GET / HTTP/1.1\r\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(server.Normal(), 200);
+  slow[0]->Read(1000, true);
+  EXPECT_TRUE(slow[0]->closed());
+  slow[1]->Read(50, true);
+  EXPECT_FALSE(slow[1]->closed());
 }
 
 TEST(ServerLimits, ConnectionsKeepTheProtocol) {
