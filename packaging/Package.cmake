@@ -5,11 +5,16 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/${ZEL_APP_ID}.desktop DESTINATION ${
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/${ZEL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/packaging/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 
-set(ZEL_SERVER_EXE ${CMAKE_INSTALL_FULL_LIBEXECDIR}/zelmora/zelmora-server)
-set(ZEL_SHARE_DIR ${CMAKE_INSTALL_FULL_DATADIR}/zelmora)
-configure_file(${CMAKE_SOURCE_DIR}/packaging/zelmora-server.service.in ${CMAKE_BINARY_DIR}/zelmora-server.service @ONLY)
-# systemd looks in <prefix>/lib/systemd/user whatever the library folder is.
-install(FILES ${CMAKE_BINARY_DIR}/zelmora-server.service DESTINATION lib/systemd/user)
+# The unit names the installed server by its full path, so it is written at
+# install time, when the prefix is known (/usr for the package). systemd
+# looks in <prefix>/lib/systemd/user whatever the library folder is.
+install(CODE "
+  set(ZEL_SERVER_EXE \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/zelmora/zelmora-server\")
+  set(ZEL_SHARE_DIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/zelmora\")
+  set(unit \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/zelmora-server.service\")
+  message(STATUS \"Installing: \${unit}\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/packaging/zelmora-server.service.in\" \"\${unit}\" @ONLY)
+")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zelmora)

@@ -46,6 +46,8 @@ for f in usr/bin/zelmora usr/bin/zelmora-cli usr/libexec/zelmora/zelmora-server 
          usr/share/icons/hicolor/48x48/apps/org.example.zelmora.png usr/lib/systemd/user/zelmora-server.service; do
   [ -e "$ROOT/$f" ] || fail "the package lacks /$f"
 done
+grep -q '^ExecStart=/usr/libexec/zelmora/zelmora-server .*--data /usr/share/zelmora/serverdata' \
+  "$ROOT/usr/lib/systemd/user/zelmora-server.service" || fail "the user unit does not name the packaged server"
 desktop-file-validate "$ROOT/usr/share/applications/org.example.zelmora.desktop"
 appstreamcli validate --no-net "$ROOT/usr/share/metainfo/org.example.zelmora.metainfo.xml" >/dev/null ||
   fail "appstreamcli validate"
