@@ -27,8 +27,8 @@ AboutTabPanel::AboutTabPanel(wxWindow* book, TabContext& ctx) : TabPanel(book, w
   edtAbout->SetBackgroundColour(Colour(kAboutBack));
   // Lines such as "版    本：" pad with blanks to line up with four-character
   // labels: that takes a font whose blank is half a Chinese character.
-  edtAbout->SetFont(wxFont(GetFont().GetPointSize(), wxFONTFAMILY_TELETYPE, wxFONTSTYLE_NORMAL,
-                           wxFONTWEIGHT_NORMAL, false, "Noto Sans Mono CJK SC"));
+  edtAbout->SetFont(wxFont(GetFont().GetPointSize(), wxFONTFAMILY_TELETYPE, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL,
+                           false, "Noto Sans Mono CJK SC"));
   NoCaret(edtAbout);
   SetBackgroundColour(Colour(kAboutBack));
 

@@ -42,12 +42,6 @@ void NoCaret(wxTextCtrl* t) {
   AddCss(g, clear);
 }
 
-void SameWidth(std::initializer_list<wxWindow*> windows) {
-  int widest = 0;
-  for (wxWindow* w : windows) widest = std::max(widest, w->GetBestSize().x);
-  for (wxWindow* w : windows) w->SetMinSize(wxSize(widest, w->GetMinSize().y));
-}
-
 void FitText(wxTextCtrl* t, const wxArrayString& values, int minChars) {
   int text = t->GetTextExtent(wxString('0', minChars)).x;
   for (const wxString& v : values) text = std::max(text, t->GetTextExtent(v).x);

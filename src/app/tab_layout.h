@@ -7,7 +7,6 @@
 #include <wx/sizer.h>
 #include <wx/textctrl.h>
 
-#include <initializer_list>
 #include <string>
 #include <type_traits>
 
@@ -37,10 +36,6 @@ wxWindow* Win(B& b) {
 
 // Read-only text the user may select from but never types into: no caret.
 void NoCaret(wxTextCtrl* t);
-
-// Gives every window the widest best width among them, so buttons in a
-// column or grid line up.
-void SameWidth(std::initializer_list<wxWindow*> windows);
 
 // A single-line text wide enough for each of values (and at least minChars
 // digits).

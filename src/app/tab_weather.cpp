@@ -1,8 +1,7 @@
 #include "app/tab_weather.h"
 
-#include <wx/msgdlg.h>
 #include <gtk/gtk.h>
-#include <wx/display.h>
+#include <wx/msgdlg.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/statline.h>
@@ -128,18 +127,14 @@ void WeatherTabPanel::LoadSettings() {
 }
 
 void WeatherTabPanel::FitColumns() {
-  // Wide enough for every control's text and for a long place name; the
-  // lists are refilled later with names the window cannot know now.
-  wxListBox* lists[] = {lsbCity, lsbSC};
-  for (wxListBox* l : lists) l->SetMinSize(wxDefaultSize);
-  cboProvince->SetMinSize(wxDefaultSize);
+  // Both columns as wide as the widest text in them and a long place name:
+  // the lists are refilled later with names not known now.
+  wxWindow* column[] = {cboProvince, lsbCity,          lsbSC,   btnAddFavorite, btnDelFavorite, btnWeather,
+                        btnWend,     btnWeatherServer, btnClose};
   int widest = GetTextExtent(W8(u8"黑龙江省")).x + wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this) + Scaled(16);
-  for (wxWindow* w : std::initializer_list<wxWindow*>{cboProvince, lsbCity, lsbSC, btnAddFavorite, btnDelFavorite,
-                                                     btnWeather, btnWend, btnWeatherServer, btnClose})
-    widest = std::max(widest, w->GetBestSize().x);
-  for (wxWindow* w : std::initializer_list<wxWindow*>{cboProvince, lsbCity, lsbSC})
-    w->SetMinSize(wxSize(widest, -1));
-  for (wxListBox* l : lists) l->SetMinSize(wxSize(widest, Scaled(100)));
+  for (wxWindow* w : column) widest = std::max(widest, w->GetBestSize().x);
+  cboProvince->SetMinSize(wxSize(widest, -1));
+  for (wxListBox* l : {lsbCity, lsbSC}) l->SetMinSize(wxSize(widest, Scaled(100)));
 }
 
 void WeatherTabPanel::btnWeatherServerClick() {
@@ -154,8 +149,7 @@ wxPoint WeatherTabPanel::ServerMenuPoint() {
   int height = 0;
   gtk_widget_get_preferred_height(suiPopupMenu1->m_menu, nullptr, &height);
   int screenBottom = wxGetClientDisplayRect().GetBottom();
-  if (ClientToScreen(button.GetBottomLeft()).y + height > screenBottom)
-    return wxPoint(button.x, button.y - height);
+  if (ClientToScreen(button.GetBottomLeft()).y + height > screenBottom) return wxPoint(button.x, button.y - height);
   return wxPoint(button.x, button.GetBottom() + 1);
 }
 
