@@ -220,7 +220,8 @@ std::string FindCompanionServer(const std::string& exeFolder) {
 
 int CompanionLauncher::StartMissing(const Plan& plan, const std::vector<LoopbackEndpoint>& endpoints) {
   if (plan.serverExe.empty()) return 0;
-  // Taken before probing: a keeper stopping its server now waits for us.
+  // Taken before probing, so a server seen answering is not stopped under
+  // us; a keeper already stopping its server is waited for.
   if (lockFd_ < 0 && !plan.appFolder.empty()) {
     lockPath_ = plan.appFolder + kLockName;
     lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
