@@ -22,6 +22,7 @@
 #include "app/tab_relation.h"
 #include "app/tab_settings.h"
 #include "app/tab_weather.h"
+#include "app/wx_util.h"
 #include "e2e/e2e_util.h"
 #include "fortune/relation.h"
 #include "support/fakes.h"
@@ -254,21 +255,34 @@ TEST(WindowLayout, ServerMenuOpensBesideItsButton) {
   EXPECT_TRUE(near.Intersects(menu)) << "menu " << menu.x << "," << menu.y << " far from its button";
 }
 
-TEST(WindowLayout, LongInfoBoxStaysWithinTheWindowHeight) {
+TEST(WindowLayout, InfoBoxShowsEveryLineWithinTheWindowHeight) {
   Frame w;
-  std::string table = TLRGX().CodeTable();
-  InfoBox box(w.f, table, "caption");
-  const int limit = std::max(w.f->GetSize().y, wxGetDisplaySize().y * 3 / 4);
-  EXPECT_LE(box.GetSize().y, limit) << "the code table box is taller than the window";
-  CheckChildren(&box, "info box");
-  box.Show();
-  Shot("infobox_" + ScaleName());
-  // Every line of the table is shown.
-  wxString shown;
-  for (wxWindow* c : box.GetChildren())
-    if (auto* s = wxDynamicCast(c, wxStaticText)) shown += s->GetLabel() + "\n";
-  for (int n : {0, 13, 14, 27}) {
-    EXPECT_NE(shown.Find(wxString::Format("%d", n) + wxString::FromUTF8("：")), wxNOT_FOUND) << "row " << n;
+  struct Case {
+    const char* why;
+    std::string text;  // GBK
+    int columns;       // at least
+  };
+  const Case cases[] = {
+      {"one short line", test::G(u8"如果遇到笔画有错误，请给我写信：zelmora@example.org。"), 1},
+      {"the relation code table, 28 lines", TLRGX().CodeTable(), 2},
+  };
+  for (const Case& c : cases) {
+    InfoBox box(w.f, c.text, "caption");
+    EXPECT_LE(box.GetSize().y, w.f->GetSize().y) << c.why << ": taller than the window";
+    EXPECT_GE(box.Columns(), c.columns) << c.why;
+    CheckChildren(&box, c.why);
+    wxString shown;
+    for (wxWindow* child : box.GetChildren())
+      if (auto* label = wxDynamicCast(child, wxStaticText)) shown += label->GetLabel() + "\n";
+    wxString all = W(c.text);
+    all.Replace("\r\n", "\n");
+    for (const wxString& line : wxSplit(all, '\n', '\0')) {
+      EXPECT_NE(shown.Find(line), wxNOT_FOUND) << c.why << ": line missing: " << line.utf8_str();
+    }
+    if (c.columns > 1) {
+      box.Show();
+      Shot("infobox_" + ScaleName());
+    }
   }
 }
 
