@@ -13,7 +13,7 @@ PKGS=(
   unicode-data
 
   wrk
-  python3-phonenumbers nlohmann-json3-dev tzdata
+  python3-phonenumbers nlohmann-json3-dev tzdata libsimdjson-dev
   dpkg-dev appstream desktop-file-utils x11-utils dbus curl
 )
 

@@ -3,36 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <nlohmann/json.hpp>
 
 #include "server/feed/convert.h"
+#include "server/feed/json_read.h"
 
 namespace zel::server::feed {
 namespace {
 
-using Json = nlohmann::json;
-
-const Json& At(const Json& j, std::initializer_list<const char*> path) {
-  static const Json kNull;
-  const Json* cur = &j;
-  for (const char* k : path) {
-    if (!cur->is_object()) return kNull;
-    auto it = cur->find(k);
-    if (it == cur->end()) return kNull;
-    cur = &*it;
-  }
-  return *cur;
-}
-
-std::optional<double> Num(const Json& j) {
-  if (!j.is_number()) return std::nullopt;
-  double v = j.get<double>();
-  return std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
-}
-
 struct Step {
-  std::string date;  // local
-  int hour = 0;      // local
+  long day = 0;  // local day number since 1970-01-01
+  int hour = 0;  // local
   std::optional<double> temp, speed, dir;
   std::optional<int> wmo;  // of the period that begins here
   double rain = 0;         // of that period, counted once
@@ -60,37 +40,35 @@ std::optional<FeedForecast> ParseMetNorway(const std::string& body, const Locati
     if (why) *why = w;
     return std::nullopt;
   };
-  Json j = Json::parse(body, nullptr, false);
-  if (j.is_discarded() || !j.is_object()) return fail("answer is not a JSON object");
-  const Json& series = At(j, {"properties", "timeseries"});
-  if (!series.is_array() || series.empty()) return fail("no timeseries");
-  auto updated = At(j, {"properties", "meta", "updated_at"});
-  auto issued = updated.is_string() ? ParseUtc(updated.get<std::string>()) : std::nullopt;
+  json::element root;
+  if (json::Parser().parse(body).get(root) || !root.is_object()) return fail("answer is not a JSON object");
+  json::array series;
+  if (root["properties"]["timeseries"].get_array().get(series) || series.size() == 0) return fail("no timeseries");
+  auto issued = ParseUtc(json::Str(root["properties"]["meta"]["updated_at"]));
   if (!issued) return fail("no properties.meta.updated_at");
 
   std::vector<Step> steps;
-  for (const Json& e : series) {
-    const Json& t = At(e, {"time"});
-    auto when = t.is_string() ? ParseUtc(t.get<std::string>()) : std::nullopt;
+  for (json::element e : series) {
+    auto when = ParseUtc(json::Str(e["time"]));
     if (!when) continue;
-    std::string stamp = LocalStamp(*when);
     Step s;
-    s.date = stamp.substr(0, 10);
-    s.hour = std::atoi(stamp.substr(11, 2).c_str());
-    const Json& inst = At(e, {"data", "instant", "details"});
-    s.temp = Num(At(inst, {"air_temperature"}));
-    s.speed = Num(At(inst, {"wind_speed"}));
-    s.dir = Num(At(inst, {"wind_from_direction"}));
+    long long local = (long long)*when + kLocalOffsetSeconds;
+    s.day = long(local >= 0 ? local / 86400 : (local - 86399) / 86400);
+    s.hour = int((local - (long long)s.day * 86400) / 3600);
+    auto inst = e["data"]["instant"]["details"];
+    s.temp = json::Num(inst["air_temperature"]);
+    s.speed = json::Num(inst["wind_speed"]);
+    s.dir = json::Num(inst["wind_from_direction"]);
     // The shortest period that begins here describes it; hourly steps carry
     // both next_1_hours and next_6_hours, and counting both would double the
     // rain.
     for (const char* p : {"next_1_hours", "next_6_hours", "next_12_hours"}) {
-      const Json& next = At(e, {"data", p});
-      if (!next.is_object()) continue;
-      const Json& sym = At(next, {"summary", "symbol_code"});
-      if (sym.is_string()) s.wmo = WmoForMetSymbol(sym.get<std::string>());
-      if (std::string(p) != "next_12_hours")
-        s.rain = std::max(0.0, Num(At(next, {"details", "precipitation_amount"})).value_or(0));
+      json::object next;
+      if (e["data"][p].get_object().get(next)) continue;
+      std::string sym = json::Str(next["summary"]["symbol_code"]);
+      if (!sym.empty()) s.wmo = WmoForMetSymbol(sym);
+      if (std::string_view(p) != "next_12_hours")
+        s.rain = std::max(0.0, json::Num(next["details"]["precipitation_amount"]).value_or(0));
       break;
     }
     steps.push_back(std::move(s));
@@ -104,10 +82,10 @@ std::optional<FeedForecast> ParseMetNorway(const std::string& body, const Locati
     double rain = 0;
     Part am, pm, night;
   };
-  std::map<std::string, Day> days;
+  std::map<long, Day> days;
   for (size_t i = 0; i < steps.size(); ++i) {
     const Step& s = steps[i];
-    Day& d = days[s.date];
+    Day& d = days[s.day];
     if (s.temp) {
       d.hi = std::max(d.hi.value_or(*s.temp), *s.temp);
       d.lo = std::min(d.lo.value_or(*s.temp), *s.temp);
@@ -121,8 +99,7 @@ std::optional<FeedForecast> ParseMetNorway(const std::string& body, const Locati
       d.night.Add(s);
     else {
       // Small hours belong to the night of the day before.
-      std::string prev = LocalStamp(*ParseUtc(s.date + "T00:00") - kLocalOffsetSeconds - 86400).substr(0, 10);
-      if (days.count(prev)) days[prev].night.Add(s);
+      if (auto prev = days.find(s.day - 1); prev != days.end()) prev->second.night.Add(s);
     }
   }
 
@@ -131,9 +108,8 @@ std::optional<FeedForecast> ParseMetNorway(const std::string& body, const Locati
   f.credit = "MET Norway";
   f.latitude = loc.latitude;
   f.longitude = loc.longitude;
-  const Json& coords = At(j, {"geometry", "coordinates"});
-  if (coords.is_array() && coords.size() >= 3) f.elevation = Num(coords[2]);
-  for (auto& [date, d] : days) {
+  f.elevation = json::Num(root["geometry"]["coordinates"].at(2));
+  for (auto& [day, d] : days) {
     // A day needs its temperatures and some weather; the last steps (no
     // next_* periods) may leave a stub day, which ends the series.
     std::optional<int> am = PhenomenonForCodes(d.am.codes, d.rain), pm = PhenomenonForCodes(d.pm.codes, d.rain),
@@ -143,7 +119,7 @@ std::optional<FeedForecast> ParseMetNorway(const std::string& body, const Locati
     if (!pm) pm = am;
     if (!night) night = pm;
     FeedDay out;
-    out.date = date;
+    out.date = LocalStamp(std::time_t(day) * 86400 - kLocalOffsetSeconds).substr(0, 10);
     out.high = int(std::lround(*d.hi));
     out.low = int(std::lround(*d.lo));
     out.am = PhenomenonWord(*am);
