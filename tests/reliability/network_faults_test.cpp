@@ -200,7 +200,6 @@ class DripServer {
     });
     for (const auto& [target, file] : std::map<std::string, std::string>{
              {"/forecast/qushi.jsp?sta_id=54511", "cn_trend.htm"},
-             {"/forecast/24time.jsp?sta_id=54511", "cn_forecast.htm"},
              {"/cgi-bin/region?PRG=citybild&CONT=cncn&CREG=hkch&WMO=54511&LAND=CI&LANG=cn", "online_frame_forecast.htm"},
              {"/online/fc/54511.htm", "online_forecast.htm"}})
       pages_[target] = test::ReadAll(std::string(ZEL_TEST_DATA) + "/weather/" + file);
@@ -234,13 +233,6 @@ TEST(QueryDeadline, SlowPagesAndIconsEndByOneDeadline) {
          s.CityID = "54511";
          s.TempFile = t;
          return s.GetTrend();
-       }},
-      {"cn-forecast+icons", "CN", 11,
-       [](const std::string& t) {
-         TWeatherCN s;
-         s.CityID = "54511";
-         s.TempFile = t;
-         return s.GetForeCast();
        }},
       {"online-frame+inner", "Online", 18,
        [](const std::string& t) {
