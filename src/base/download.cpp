@@ -70,7 +70,8 @@ std::optional<std::string> Fetch(const std::string& url, const DownloadLimits& l
     curl_easy_setopt(curl.h, CURLOPT_URL, at.c_str());
     curl_easy_setopt(curl.h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl.h, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(curl.h, CURLOPT_CONNECTTIMEOUT_MS, std::max(1L, std::min(lim.connectTimeoutMs, static_cast<long>(left))));
+    curl_easy_setopt(curl.h, CURLOPT_CONNECTTIMEOUT_MS,
+                     std::max(1L, std::min(lim.connectTimeoutMs, static_cast<long>(left))));
     curl_easy_setopt(curl.h, CURLOPT_TIMEOUT_MS, static_cast<long>(left));
     curl_easy_setopt(curl.h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl.h, CURLOPT_LOW_SPEED_TIME, std::max(1L, lim.stallTimeoutMs / 1000));

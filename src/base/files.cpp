@@ -1,8 +1,8 @@
 #include "base/files.h"
 
 #include <dirent.h>
-#include <signal.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -249,7 +249,8 @@ pid_t TempOwner(const std::string& name) {
   if (at == std::string::npos || at == 0) return 0;
   size_t i = at + 4, digits = 0;
   long long pid = 0;
-  for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && digits < 10; ++i, ++digits) pid = pid * 10 + (name[i] - '0');
+  for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && digits < 10; ++i, ++digits)
+    pid = pid * 10 + (name[i] - '0');
   if (digits == 0 || i >= name.size() || name[i] != '-' || ++i >= name.size()) return 0;
   for (; i < name.size(); ++i)
     if (name[i] < '0' || name[i] > '9') return 0;

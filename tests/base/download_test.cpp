@@ -61,7 +61,8 @@ TEST_F(DownloadTest, CompleteBodyIsWritten) {
 
 TEST_F(DownloadTest, RedirectsAreFollowedOnTheSameHostAndPortOnly) {
   LoopbackServer other;
-  other.http().Get("/page", [](const httplib::Request&, httplib::Response& r) { r.set_content("elsewhere", "text/plain"); });
+  other.http().Get("/page",
+                   [](const httplib::Request&, httplib::Response& r) { r.set_content("elsewhere", "text/plain"); });
   other.Start();
   std::string port = std::to_string(server.port());
   // The server is already running: one handler reads the current target.

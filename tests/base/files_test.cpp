@@ -24,8 +24,8 @@ TEST(TextLists, LinesEndAtCrLfOrCrLfAndSaveWithCrLf) {
 }
 
 TEST(TextLists, CompactPageHasTheLinesOfAList) {
-  for (std::string text : {"", "a", "\n", "\r", "\r\n", "\n\r", "\r\r\n\n", "a\r\nb\nc\rd", "a\r\n\r\n", "x\n\ny",
-                           "\xB0\r\n\xFF"}) {
+  for (std::string text :
+       {"", "a", "\n", "\r", "\r\n", "\n\r", "\r\r\n\n", "a\r\nb\nc\rd", "a\r\n\r\n", "x\n\ny", "\xB0\r\n\xFF"}) {
     TextList want = SplitLines(text);
     PageLines page{std::string(text)};
     ASSERT_EQ(page.size(), want.size()) << "input of " << text.size() << " bytes";

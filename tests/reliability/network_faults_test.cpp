@@ -200,7 +200,8 @@ class DripServer {
     });
     for (const auto& [target, file] : std::map<std::string, std::string>{
              {"/forecast/qushi.jsp?sta_id=54511", "cn_trend.htm"},
-             {"/cgi-bin/region?PRG=citybild&CONT=cncn&CREG=hkch&WMO=54511&LAND=CI&LANG=cn", "online_frame_forecast.htm"},
+             {"/cgi-bin/region?PRG=citybild&CONT=cncn&CREG=hkch&WMO=54511&LAND=CI&LANG=cn",
+              "online_frame_forecast.htm"},
              {"/online/fc/54511.htm", "online_forecast.htm"}})
       pages_[target] = test::ReadAll(std::string(ZEL_TEST_DATA) + "/weather/" + file);
     srv_.Start();

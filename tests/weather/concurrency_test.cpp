@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "weather/cache.h"
 #include "weather/forecast.h"
