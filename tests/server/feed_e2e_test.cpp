@@ -41,7 +41,12 @@ class Process {
   ~Process() {
     if (pid_ > 0) {
       ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
+      // Keep reading: a child blocked on a full pipe would never exit.
+      for (int i = 0; i < 1000 && ::waitpid(pid_, nullptr, WNOHANG) == 0; ++i) Drain(10);
+      if (::waitpid(pid_, nullptr, WNOHANG) == 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+      }
     }
     ::close(out_);
   }
@@ -49,10 +54,7 @@ class Process {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     std::smatch m;
     while (std::chrono::steady_clock::now() < until) {
-      pollfd p{out_, POLLIN, 0};
-      ::poll(&p, 1, 50);
-      char buf[4096];
-      for (ssize_t n; (n = ::read(out_, buf, sizeof buf)) > 0;) log_.append(buf, size_t(n));
+      Drain(50);
       if (std::regex_search(log_, m, pattern)) return m.size() > 1 ? m[1].str() : m[0].str();
     }
     return {};
@@ -60,6 +62,12 @@ class Process {
   const std::string& log() const { return log_; }
 
  private:
+  void Drain(int ms) {
+    pollfd p{out_, POLLIN, 0};
+    ::poll(&p, 1, ms);
+    char buf[4096];
+    for (ssize_t n; (n = ::read(out_, buf, sizeof buf)) > 0;) log_.append(buf, size_t(n));
+  }
   pid_t pid_ = -1;
   int out_ = -1;
   std::string log_;
