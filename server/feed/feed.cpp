@@ -300,6 +300,7 @@ void Feed::Run() {
 }
 
 int Feed::RefreshDue() {
+  if (!o_.primary) return 0;
   int written = 0;
   for (;;) {
     std::vector<std::string> batch;
