@@ -56,18 +56,19 @@ LookupTabPanel::LookupTabPanel(wxWindow* book, LookupKind kind, const LookupLayo
       return std::nullopt;
     return FromW(out.Mid(1));
   };
-  browser_->OnDocumentComplete = [this] {
-    // The blank page the view starts with is no page of the lookup server.
-    wxString url = browser_->View()->GetCurrentURL();
-    if (url.empty() || url == wxWebViewDefaultURLStr) return;
-    Guard([this] { logic_->DocumentComplete(); });
-  };
+  browser_->OnDocumentComplete = [this] { Guard([this] { logic_->DocumentComplete(); }); };
+  browser_->OnLoadFailed = [this] { Guard([this] { logic_->PageFailed(); }); };
   button_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Guard([this] { logic_->QueryClick(); }); });
   edit_->Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent&) { Guard([this] { logic_->KeyPress(13); }); });
 }
 
 void LookupTabPanel::Startup() {
   Guard([this] { logic_->Startup(); });
+}
+
+void LookupTabPanel::OnShown() {
+  browser_->CreateView();
+  Guard([this] { logic_->TabShown(); });
 }
 
 void LookupTabPanel::Guard(const std::function<void()>& fn) {

@@ -27,6 +27,8 @@ class LookupTabPanel : public TabPanel {
  public:
   LookupTabPanel(wxWindow* book, LookupKind kind, const LookupLayout& layout);
   void Startup() override;
+  // Makes the hidden browser and asks again for a page that failed.
+  void OnShown() override;
 
   LookupTab& Logic() { return *logic_; }
   WxBrowser& Browser() { return *browser_; }

@@ -18,7 +18,7 @@ SettingsTabPanel::SettingsTabPanel(wxWindow* book, TabContext& ctx) : TabPanel(b
   wxStaticBox* templBox = templ->GetStaticBox();
   lstTemplate = new wxListBox(templBox, wxID_ANY, wxDefaultPosition, Scaled(110, 136));
   // Templates may come from the update: their scripts stay off.
-  preview_ = std::make_unique<WxBrowser>(templBox, wxDefaultPosition, Scaled(160, 120), false);
+  preview_ = std::make_unique<WxBrowser>(templBox, wxDefaultPosition, Scaled(160, 120));
   Win(*preview_)->SetMinSize(Scaled(160, 120));
   btnTemplate = new wxButton(templBox, wxID_ANY, W8(u8"使用选定模板"));
 

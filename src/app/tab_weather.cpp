@@ -15,7 +15,7 @@ namespace zel {
 
 WeatherTabPanel::WeatherTabPanel(wxWindow* book, TabContext&) : TabPanel(book, wxID_ANY) {
   // Forecast pages carry values cut out of downloaded pages: no scripts.
-  browser_ = std::make_unique<WxBrowser>(this, wxDefaultPosition, Scaled(kForecastWidth, kForecastHeight), false);
+  browser_ = std::make_unique<WxBrowser>(this, wxDefaultPosition, Scaled(kForecastWidth, kForecastHeight));
   Win(*browser_)->SetMinSize(Scaled(kForecastWidth, kForecastHeight));
   cboProvince = new wxChoice(this, wxID_ANY);
   lsbCity = new wxListBox(this, wxID_ANY, wxDefaultPosition, Scaled(87, 151));

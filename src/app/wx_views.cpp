@@ -1,12 +1,15 @@
 #include "app/wx_views.h"
 
 #include <webkit2/webkit2.h>
+#include <wx/dcclient.h>
+#include <wx/sizer.h>
 #include <wx/toplevel.h>
 
 #include <set>
 
 #include "app/wx_util.h"
 #include "base/appenv.h"
+#include "base/files.h"
 
 namespace zel {
 namespace {
@@ -41,7 +44,46 @@ std::string JsString(const std::string& utf8) {
   return out + "\"";
 }
 
+// scheme://host:port of an address; empty when it has none (file:, about:)
+// or carries user information, which could dress one host up as another.
+wxString OriginOf(const wxString& url) {
+  GUri* u = g_uri_parse(url.utf8_str(), G_URI_FLAGS_NONE, nullptr);
+  if (!u) return {};
+  wxString out;
+  const char* scheme = g_uri_get_scheme(u);
+  const char* host = g_uri_get_host(u);
+  if (scheme && host && *host && !g_uri_get_userinfo(u))
+    out = wxString::FromUTF8(scheme).Lower() + "://" + wxString::FromUTF8(host).Lower() + ":" +
+          wxString::Format("%d", g_uri_get_port(u));
+  g_uri_unref(u);
+  return out;
+}
+
+bool IsWebAddress(const std::string& utf8) { return utf8.rfind("http://", 0) == 0 || utf8.rfind("https://", 0) == 0; }
+
+// The bytes of a regular local file of sane size; empty for a folder, a
+// device, a missing file.
+std::string LocalPage(const std::string& path) {
+  constexpr size_t kMaxPage = 4u << 20;
+  std::string data;
+  std::string native = ToUtf8(path);
+  if (!g_file_test(native.c_str(), G_FILE_TEST_IS_REGULAR)) return {};
+  if (!ReadFile(path, data) || data.size() > kMaxPage) return {};
+  return data;
+}
+
+gboolean OnEngineMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer data) {
+  // The engine's own menu (Back, Reload...) never shows; the parent may
+  // offer its own, as for a right-click anywhere else on the tab.
+  auto* self = static_cast<WxBrowser*>(data);
+  wxContextMenuEvent ev(wxEVT_CONTEXT_MENU, self->GetId(), wxGetMousePosition());
+  ev.SetEventObject(self);
+  self->GetEventHandler()->AddPendingEvent(ev);
+  return TRUE;
+}
+
 int g_scriptDepth = 0;
+int g_viewsMade = 0;
 std::set<WxBrowser*> g_browsers;  // user-interface thread only
 
 }  // namespace
@@ -50,41 +92,162 @@ bool ScriptRunning() { return g_scriptDepth > 0; }
 
 void StopBrowserEvents(wxWindow* top) {
   for (WxBrowser* b : g_browsers)
-    if (wxGetTopLevelParent(b->View()) == top) b->OnDocumentComplete = nullptr;
+    if (wxGetTopLevelParent(b) == top) b->OnDocumentComplete = nullptr;
 }
 
-WxBrowser::WxBrowser(wxWindow* parent, const wxPoint& pos, const wxSize& size, bool scripts) {
-  view_ = wxWebView::New(parent, wxID_ANY, wxWebViewDefaultURLStr, pos, size);
-  WebKitSettings* s = webkit_web_view_get_settings(Native(view_));
-  webkit_settings_set_default_charset(s, "GBK");
-  if (!scripts) webkit_settings_set_enable_javascript_markup(s, FALSE);
+std::string WithPagePolicy(const std::string& html) {
+  // 'unsafe-eval' lets the program's own scripts run (the toolkit wraps
+  // them in eval); page scripts stay off through the engine's settings.
+  static const std::string meta =
+      "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; script-src 'unsafe-eval'; img-src file:; "
+      "style-src 'unsafe-inline' file:; font-src file:; form-action 'none'; base-uri 'none'\">";
+  // After a leading doctype, so the page keeps its rendering mode; before
+  // anything else, so nothing loads ahead of the policy.
+  size_t at = 0;
+  size_t i = html.find_first_not_of(" \t\r\n");
+  if (i != std::string::npos && html.size() - i >= 9 && g_ascii_strncasecmp(html.c_str() + i, "<!doctype", 9) == 0) {
+    size_t gt = html.find('>', i);
+    if (gt != std::string::npos) at = gt + 1;
+  }
+  return html.substr(0, at) + meta + html.substr(at);
+}
+
+WxBrowser::WxBrowser(wxWindow* parent, const wxPoint& pos, const wxSize& size)
+    : wxPanel(parent, wxID_ANY, pos, size, wxBORDER_NONE) {
   g_browsers.insert(this);
-  std::weak_ptr<bool> alive = alive_;
-  view_->Bind(wxEVT_WEBVIEW_LOADED, [this, alive](wxWebViewEvent& e) {
-    e.Skip();
-    if (alive.expired()) return;
-    // Copied: the handler may replace the callback while it runs.
-    auto complete = OnDocumentComplete;
-    if (complete) complete();
+  SetSizer(new wxBoxSizer(wxVERTICAL));
+  // The view is made once the browser is on screen, after the paint that
+  // showed it, so start-up and hidden tabs cost no engine process.
+  Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+    wxPaintDC dc(this);
+    if (!view_) CallAfter([this] { CreateView(); });
   });
 }
 
 WxBrowser::~WxBrowser() {
   g_browsers.erase(this);
   alive_.reset();
+  if (view_) g_signal_handlers_disconnect_by_data(Native(view_), this);
 }
 
-void WxBrowser::Navigate(const std::string& address) { view_->LoadURL(ToUrl(address)); }
+int WxBrowser::ViewsMade() { return g_viewsMade; }
+
+wxWebView* WxBrowser::View() {
+  CreateView();
+  return view_;
+}
+
+void WxBrowser::CreateView() {
+  if (view_) return;
+  view_ = wxWebView::New(this, wxID_ANY, wxWebViewDefaultURLStr, wxDefaultPosition, GetClientSize());
+  ++g_viewsMade;
+  WebKitWebView* native = Native(view_);
+  WebKitSettings* s = webkit_web_view_get_settings(native);
+  webkit_settings_set_default_charset(s, "GBK");
+  // Page scripts are off (inline scripts and event-handler attributes stay
+  // inert) while RunScript still works.
+  webkit_settings_set_enable_javascript_markup(s, FALSE);
+  webkit_settings_set_javascript_can_open_windows_automatically(s, FALSE);
+  webkit_settings_set_allow_file_access_from_file_urls(s, FALSE);
+  webkit_settings_set_allow_universal_access_from_file_urls(s, FALSE);
+  g_signal_connect(native, "context-menu", G_CALLBACK(OnEngineMenu), this);
+  GetSizer()->Add(view_, 1, wxEXPAND);
+  Layout();
+
+  std::weak_ptr<bool> alive = alive_;
+  view_->Bind(wxEVT_WEBVIEW_NAVIGATING, [this, alive](wxWebViewEvent& e) {
+    if (!alive.expired()) OnNavigating(e);
+  });
+  view_->Bind(wxEVT_WEBVIEW_ERROR, [this, alive](wxWebViewEvent& e) {
+    e.Skip();
+    if (alive.expired() || address_.empty() || isHtml_) return;
+    if (e.GetURL() != address_ && (origin_.empty() || OriginOf(e.GetURL()) != origin_)) return;
+    expected_.clear();
+    loadFailed_ = true;
+    auto failed = OnLoadFailed;
+    if (failed) failed();
+  });
+  view_->Bind(wxEVT_WEBVIEW_LOADED, [this, alive](wxWebViewEvent& e) {
+    e.Skip();
+    if (alive.expired() || address_.empty()) return;
+    // Only the page asked for, or an answer from its host, is a page of
+    // ours (not the blank page the view starts with, not an error page).
+    const wxString url = e.GetURL();
+    if (url == address_) expected_.clear();
+    else if (origin_.empty() || OriginOf(url) != origin_) return;
+    if (loadFailed_) return;
+    // Copied: the handler may replace the callback while it runs.
+    auto complete = OnDocumentComplete;
+    if (complete) complete();
+  });
+  if (pendingLoad_) Load();
+}
+
+void WxBrowser::OnNavigating(wxWebViewEvent& e) {
+  const wxString url = e.GetURL();
+  if (address_.empty()) return;  // the view's own blank start page
+  if (!expected_.empty() && url == expected_) {
+    expected_.clear();
+    return;
+  }
+  // Form submissions and their answers on the host the page came from.
+  if (!origin_.empty() && OriginOf(url) == origin_) return;
+  e.Veto();
+}
+
+void WxBrowser::Navigate(const std::string& address) {
+  std::string utf8 = ToUtf8(address);
+  if (IsWebAddress(utf8)) {
+    isHtml_ = false;
+    address_ = wxString::FromUTF8(utf8);
+    origin_ = OriginOf(address_);
+  } else {
+    // A local page is shown like a written one: same policy, and a folder
+    // or a missing file is an empty page, never a listing.
+    std::string path = address;
+    if (utf8.rfind("file://", 0) == 0) {
+      gchar* p = g_filename_from_uri(utf8.c_str(), nullptr, nullptr);
+      path = p ? FromUtf8(p) : std::string();
+      g_free(p);
+    } else if (utf8.find(':') != std::string::npos && utf8.find("://") != std::string::npos) {
+      path.clear();  // another scheme: nothing
+    }
+    html_ = path.empty() ? std::string() : LocalPage(path);
+    isHtml_ = true;
+    address_ = path.empty() ? ToUrl(AppPath()) : ToUrl(path);
+    origin_.clear();
+  }
+  pendingLoad_ = true;
+  if (view_) Load();
+}
 
 void WxBrowser::ShowHtml(const std::string& html) {
+  html_ = html;
+  isHtml_ = true;
+  // Relative and absolute local pictures resolve against the folder.
+  address_ = ToUrl(AppPath());
+  origin_.clear();
+  pendingLoad_ = true;
+  if (view_) Load();
+}
+
+void WxBrowser::Load() {
+  pendingLoad_ = false;
+  loadFailed_ = false;
+  expected_ = address_;
+  if (!isHtml_) {
+    view_->LoadURL(address_);
+    return;
+  }
   // Handed over as GBK bytes, so the page's own charset declaration agrees.
-  GBytes* bytes = g_bytes_new(html.data(), html.size());
-  std::string base = std::string(ToUrl(AppPath()).utf8_str());
-  webkit_web_view_load_bytes(Native(view_), bytes, "text/html", "GBK", base.c_str());
+  std::string page = WithPagePolicy(html_);
+  GBytes* bytes = g_bytes_new(page.data(), page.size());
+  webkit_web_view_load_bytes(Native(view_), bytes, "text/html", "GBK", address_.utf8_str());
   g_bytes_unref(bytes);
 }
 
 bool WxBrowser::RunScript(const wxString& js, wxString* result) {
+  CreateView();
   ++g_scriptDepth;
   bool ok = false;
   try {
@@ -102,6 +265,7 @@ std::string WxBrowser::BodyText() {
 }
 
 void WxBrowser::SetFieldAndSubmit(const std::string& name, const std::string& value) {
+  if (!view_) return;  // no page yet
   std::string js = "(function(){var e=document.getElementsByName(" + JsString(ToUtf8(name)) +
                    ")[0];if(e)e.value=" + JsString(ToUtf8(value)) +
                    ";var f=document.forms[0];if(f)f.submit();return '';})()";

@@ -4,6 +4,7 @@
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/listbox.h>
+#include <wx/panel.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/webview.h>
@@ -22,25 +23,57 @@ bool ScriptRunning();
 // the window is going away.
 void StopBrowserEvents(wxWindow* top);
 
-class WxBrowser : public Browser {
+// A page browser. It is a plain panel until it is first painted or read:
+// only then is its web view (and the engine's process behind it) made, and
+// the last page asked for is loaded. Every browser runs without page
+// scripts (RunScript still works), offers no engine menu (right-click
+// reaches the parent as wxEVT_CONTEXT_MENU), and refuses every navigation
+// but the page the program gave it; pages it is given to show carry a
+// content policy that lets in only local pictures and styles.
+class WxBrowser : public wxPanel, public Browser {
  public:
-  // scripts=false turns page scripts off (inline scripts and event-handler
-  // attributes stay inert) while RunScript still works.
-  WxBrowser(wxWindow* parent, const wxPoint& pos, const wxSize& size, bool scripts = true);
+  WxBrowser(wxWindow* parent, const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize);
   ~WxBrowser() override;
+  // A local file is read and shown like ShowHtml (a folder or a missing
+  // file shows an empty page); an http address is loaded, and later
+  // navigations (form submissions) may stay on its host.
   void Navigate(const std::string& address) override;
   void ShowHtml(const std::string& html) override;
   std::string BodyText() override;
   void SetFieldAndSubmit(const std::string& name, const std::string& value) override;
   // Runs a script in the page and returns its result (UTF-8).
   bool RunScript(const wxString& js, wxString* result);
-  wxWebView* View() { return view_; }
+  // Makes the web view now if it is not made yet.
+  void CreateView();
+  bool HasView() const { return view_ != nullptr; }
+  // The web view, made on demand.
+  wxWebView* View();
+  // The address of the last page asked for (file: URL for local files).
+  const wxString& Address() const { return address_; }
+  // A page the program asked for could not be loaded.
+  std::function<void()> OnLoadFailed;
+  // Web views made so far by the process.
+  static int ViewsMade();
 
  private:
-  wxWebView* view_;
+  void Load();
+  void OnNavigating(wxWebViewEvent& e);
+
+  wxWebView* view_ = nullptr;
+  bool pendingLoad_ = false;
+  bool isHtml_ = false;      // the pending page is html_ with base address_
+  std::string html_;         // GBK
+  wxString address_;         // URL of the page asked for
+  wxString expected_;        // the one navigation the program started
+  wxString origin_;          // scheme://host:port later navigations may reach
+  bool loadFailed_ = false;  // the page asked for failed; its error page is no page
   // Events the view sends after this object is gone are dropped.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
+
+// The page with a content policy put at its head: nothing from the
+// network, no frames, no forms, pictures and styles from local files only.
+std::string WithPagePolicy(const std::string& html);
 
 class WxList : public ListView {
  public:

@@ -194,8 +194,11 @@ void CalendarPage::cboWNLChange() {
 }
 
 void CalendarPage::speWNLYearChange() {
-  const int year = YearValue();
-  if (year >= kFirstLunarYear && year <= kLastLunarYear) RenderMonth(year, v_.cboWNL->Selected() + 1);
+  // Every keystroke lands here: only a whole year the tables cover moves the
+  // page; a half-typed, emptied or foreign text leaves it where it was.
+  long year = 0;
+  if (!ParseYear(v_.speWNLYear->Text(), year)) return;
+  if (year >= kFirstLunarYear && year <= kLastLunarYear) RenderMonth(static_cast<int>(year), v_.cboWNL->Selected() + 1);
 }
 
 void CalendarPage::Label14Click() {

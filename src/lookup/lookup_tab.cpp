@@ -36,16 +36,38 @@ LookupTab::LookupTab(LookupKind kind, LookupViews views) : kind_(kind), v_(views
   v_.button->Enable(false);
 }
 
+namespace {
+const std::string& Loading() {
+  static const std::string s = G(u8"正在读取数据...");
+  return s;
+}
+}  // namespace
+
 void LookupTab::Startup() {
-  static const std::string loading = G(u8"正在读取数据...");
-  v_.memo->SetText(loading);
+  v_.memo->SetText(Loading());
+  RequestPage();
+}
+
+void LookupTab::RequestPage() {
   std::string address = LookupPageAddress(kind_);
   if (address.empty()) return;
+  state_ = State::Loading;
   try {
     v_.browser->Navigate(address);
   } catch (const std::exception&) {
     // A failed request leaves the button disabled and the memo loading.
+    state_ = State::Failed;
   }
+}
+
+void LookupTab::PageFailed() {
+  state_ = State::Failed;
+  v_.button->Enable(false);
+  v_.memo->SetText(Loading());
+}
+
+void LookupTab::TabShown() {
+  if (state_ == State::Failed) RequestPage();
 }
 
 void LookupTab::QueryClick() {
@@ -58,10 +80,13 @@ void LookupTab::QueryClick() {
 }
 
 void LookupTab::KeyPress(int key) {
-  if (key == 13 && v_.button->IsEnabled()) QueryClick();
+  if (key != 13) return;
+  if (v_.button->IsEnabled()) QueryClick();
+  else if (state_ == State::Failed) RequestPage();  // the press that could not query asks for the page
 }
 
 void LookupTab::DocumentComplete() {
+  state_ = State::Loaded;
   v_.button->Enable(true);
   v_.memo->SetText({});
   std::optional<std::string> page;

@@ -42,6 +42,13 @@ class LookupTab {
   void KeyPress(int key);
   // WebBrowser*DocumentComplete.
   void DocumentComplete();
+  // The query page (or an answer) could not be loaded: the lookup waits for
+  // its page again, with the button disabled.
+  void PageFailed();
+  // The tab became visible: a page that failed is asked for again.
+  void TabShown();
+  // A query page has completed and nothing failed since.
+  bool PageLoaded() const { return state_ == State::Loaded; }
 
   LookupKind Kind() const { return kind_; }
 
@@ -50,8 +57,12 @@ class LookupTab {
   std::function<std::optional<std::string>()> ReadPage;
 
  private:
+  enum class State { Idle, Loading, Loaded, Failed };
+  void RequestPage();
+
   LookupKind kind_;
   LookupViews v_;
+  State state_ = State::Idle;
 };
 
 }  // namespace zel

@@ -153,6 +153,9 @@ void WeatherTab::btnDelFavoriteClick() {
   if (i < 0) return;
   forecast_->DeleteFavorite(i);
   v_.lsbSC->Delete(i);
+  // Some lists move the selection to a neighbour; a second click must not
+  // delete a favourite the user never chose.
+  v_.lsbSC->Select(-1);
   SaveFavorites();
 }
 

@@ -214,9 +214,10 @@ TEST_F(PageFixture, YearBoxRendersOnlyCoveredYears) {
   } cases[] = {
       {"2", 2024, "half-typed year ignored"}, {"20", 2024, "half-typed"},  {"201", 2024, "half-typed"},
       {"2010", 2010, "a whole year renders"},  {"2051", 2010, "past the tables: page stays"},
-      {"2500", 2010, "the spin maximum"},      {"", 1901, "empty reads as 1901"},
-      {"1950", 1950, "renders"},               {"abc", 1901, "letters read as 1901"},
-      {"1900", 1901, "below the range"},       {"0x7D6", 1901, "not a decimal number"},
+      {"2500", 2010, "the spin maximum"},      {"1950", 1950, "renders"},
+      {"", 1950, "emptied box: page stays"}, {"abc", 1950, "letters: page stays"},
+      {"1900", 1950, "below the range"},       {"0x7D6", 1950, "not a decimal number"},
+      {"1901", 1901, "first covered year"},    {"2050", 2050, "last covered year"},
   };
   for (const auto& c : cases) {
     year.text = c.text;

@@ -1,7 +1,12 @@
 // Values cut out of downloaded pages end up in the forecast page: the
 // forecast browser must never run script from them.
 #include <gtest/gtest.h>
+#include <webkit2/webkit2.h>
 #include <wx/frame.h>
+#include <wx/panel.h>
+
+#include <atomic>
+#include <vector>
 
 #include "app/wx_views.h"
 #include "e2e/e2e_util.h"
@@ -26,7 +31,7 @@ const char* kPages[] = {
 TEST(HostilePages, ForecastBrowserRunsNoScriptFromThePage) {
   test::AppFolder app;
   auto* frame = new wxFrame(nullptr, wxID_ANY, "hostile");
-  WxBrowser browser(frame, wxPoint(0, 0), wxSize(386, 246), /*scripts=*/false);
+  WxBrowser browser(frame, wxPoint(0, 0), wxSize(386, 246));
   bool loaded = false;
   browser.OnDocumentComplete = [&] { loaded = true; };
   frame->Show();
@@ -49,5 +54,125 @@ TEST(HostilePages, ForecastBrowserRunsNoScriptFromThePage) {
   e2e::Pump(300);
   browser.RunScript("document.title", &title);
   EXPECT_EQ(title, "safe");
+  frame->Destroy();
+}
+
+namespace {
+
+// Records every resource the engine starts to load for a view.
+void RecordLoads(WxBrowser& b, std::vector<std::string>* uris) {
+  auto started = +[](WebKitWebView*, WebKitWebResource* r, WebKitURIRequest*, gpointer data) {
+    static_cast<std::vector<std::string>*>(data)->push_back(webkit_web_resource_get_uri(r));
+  };
+  g_signal_connect(b.View()->GetNativeBackend(), "resource-load-started", G_CALLBACK(started), uris);
+}
+
+// Pages that try to reach another host, show a local file in a frame, or
+// replace themselves. {W} is the witness server, which must see nothing.
+const char* kEscapes[] = {
+    "<html><head><link rel=stylesheet href=\"{W}/s.css\"></head><body><img src=\"{W}/i.gif\">x</body></html>",
+    "<html><head><base href=\"{W}/\"></head><body><img src=\"i.gif\">x</body></html>",
+    "<html><body><iframe src=\"file:///etc/hostname\"></iframe><iframe src=\"{W}/f\"></iframe>x</body></html>",
+    "<html><head><meta http-equiv=\"refresh\" content=\"0;url={W}/r\"></head><body>x</body></html>",
+    "<html><head><meta http-equiv=\"refresh\" content=\"0\"></head><body>x</body></html>",
+    "<html><head><meta http-equiv=\"refresh\" content=\"0;url=file:///etc/hostname\"></head><body>x</body></html>",
+    "<html><body><script>new Image().src='{W}/js'</script><form action=\"{W}/post\"></form>x</body></html>",
+    "<!DOCTYPE html><html><body style=\"background:url({W}/bg.gif)\">x</body></html>",
+};
+
+std::string Fill(std::string page, const std::string& witness) {
+  for (size_t at; (at = page.find("{W}")) != std::string::npos;) page.replace(at, 3, witness);
+  return page;
+}
+
+struct Witness {
+  test::LoopbackServer server;
+  std::atomic<int> hits{0};
+  Witness() {
+    server.http().set_pre_routing_handler([this](const httplib::Request&, httplib::Response& res) {
+      ++hits;
+      res.set_content("", "text/plain");
+      return httplib::Server::HandlerResponse::Handled;
+    });
+    server.Start();
+  }
+};
+
+}  // namespace
+
+// Written pages (forecast, calendar, postal table) and local pages an update
+// can replace (banner, welcome) load nothing from the network, no frame,
+// and keep their place whatever they ask for.
+TEST(HostilePages, WrittenAndLocalPagesStayLocalAndInPlace) {
+  test::AppFolder app;
+  Witness witness;
+  auto* frame = new wxFrame(nullptr, wxID_ANY, "hostile");
+  WxBrowser browser(frame, wxPoint(0, 0), wxSize(386, 246));
+  std::vector<std::string> loads;
+  RecordLoads(browser, &loads);
+  int completed = 0;
+  browser.OnDocumentComplete = [&] { ++completed; };
+  frame->Show();
+  for (bool asFile : {false, true}) {
+    for (const char* raw : kEscapes) {
+      std::string page = Fill(raw, witness.server.base());
+      loads.clear();
+      completed = 0;
+      if (asFile) {
+        app.Write("AD.htm", page);
+        browser.Navigate(app / "AD.htm");
+      } else {
+        browser.ShowHtml(page);
+      }
+      ASSERT_TRUE(e2e::PumpUntil([&] { return completed > 0; })) << page;
+      e2e::Pump(400);  // a refresh or late load gets its chance
+      EXPECT_EQ(e2e::BodyTextUtf8(browser), "x") << page;
+      EXPECT_EQ(completed, 1) << "no second page replaced it: " << page;
+      for (const auto& uri : loads) EXPECT_EQ(uri.rfind("file://", 0), 0u) << uri << " from " << page;
+      for (const auto& uri : loads) EXPECT_EQ(uri.find("hostname"), std::string::npos) << page;
+    }
+  }
+  EXPECT_EQ(witness.hits.load(), 0) << "the other host was reached";
+  frame->Destroy();
+}
+
+// Reload, a folder or a missing file never show a listing of the folder.
+TEST(HostilePages, NoFolderListingEver) {
+  test::AppFolder app;
+  auto* frame = new wxFrame(nullptr, wxID_ANY, "hostile");
+  WxBrowser browser(frame, wxPoint(0, 0), wxSize(386, 246));
+  int completed = 0;
+  browser.OnDocumentComplete = [&] { ++completed; };
+  frame->Show();
+  app.Write("secret.txt", "secret");
+  browser.ShowHtml("<html><body>forecast</body></html>");
+  ASSERT_TRUE(e2e::PumpUntil([&] { return completed > 0; }));
+  browser.View()->Reload();
+  e2e::Pump(500);
+  EXPECT_EQ(e2e::BodyTextUtf8(browser), "forecast") << "reload is refused";
+  for (std::string address : {app.path(), app / "missing.htm", "file://" + app.path()}) {
+    completed = 0;
+    browser.Navigate(address);
+    ASSERT_TRUE(e2e::PumpUntil([&] { return completed > 0; })) << address;
+    EXPECT_EQ(e2e::BodyTextUtf8(browser), "") << address;
+  }
+  frame->Destroy();
+}
+
+// Right-click never shows the engine's menu; the parent gets the event, so a
+// tab can offer its own menu there.
+TEST(HostilePages, RightClickReachesTheParentInsteadOfTheEngineMenu) {
+  auto* frame = new wxFrame(nullptr, wxID_ANY, "menu");
+  auto* panel = new wxPanel(frame);
+  WxBrowser browser(panel, wxPoint(0, 0), wxSize(200, 100));
+  int asked = 0;
+  panel->Bind(wxEVT_CONTEXT_MENU, [&](wxContextMenuEvent&) { ++asked; });
+  frame->Show();
+  WebKitContextMenu* menu = webkit_context_menu_new();
+  gboolean handled = FALSE;
+  g_signal_emit_by_name(browser.View()->GetNativeBackend(), "context-menu", menu, nullptr, nullptr, &handled);
+  g_object_unref(menu);
+  EXPECT_TRUE(handled) << "the engine's own menu would show";
+  EXPECT_TRUE(e2e::PumpUntil([&] { return asked == 1; }));
   frame->Destroy();
 }

@@ -28,7 +28,7 @@ std::string Page(const char* field, const std::string& action, const std::string
 struct LookupServer {
   test::LoopbackServer server;
   std::atomic<int> queries{0};
-  LookupServer() {
+  explicit LookupServer(int port = 0) {
     auto send = [](httplib::Response& res, const std::string& html) {
       res.set_content(html, "text/html; charset=gbk");
     };
@@ -76,7 +76,7 @@ struct LookupServer {
                G(u8"；所在地址广东省广州市；出生日期1990年01月01日；性　　别男。");
       send(res, Page("id", "/query/idcard.asp", body));
     });
-    server.Start();
+    server.Start(port);
   }
 };
 
@@ -116,6 +116,10 @@ TEST(LookupTabs, MobileAndIpAnswerInTheWindow) {
   auto* tel = dynamic_cast<LookupTabPanel*>(f->TabSJ);
   auto* ip = dynamic_cast<LookupTabPanel*>(f->TabIP);
   ASSERT_TRUE(tel && ip);
+  e2e::Pump(300);
+  EXPECT_EQ(MemoUtf8(tel), S(u8"正在读取数据...")) << "the hidden browser waits for its tab";
+  f->PageControl1->SetSelection(2);
+  f->PageControl1->SetSelection(3);
 
   ASSERT_TRUE(e2e::PumpUntil([&] { return tel->Button()->IsEnabled() && ip->Button()->IsEnabled(); }))
       << "query pages loaded";
@@ -129,6 +133,46 @@ TEST(LookupTabs, MobileAndIpAnswerInTheWindow) {
   EXPECT_EQ(Ask(srv, ip, u8"202.96.128.86"), S(u8"202.96.128.86　中国 广东 广州 电信"));
   EXPECT_EQ(Ask(srv, ip, u8"10.1.2.3", true), S(u8"10.1.2.3  -  ★未知IP数据★"));
   EXPECT_EQ(Ask(srv, ip, u8"abc"), S(u8"abc  -  IP 地址格式错误"));
+  f->Destroy();
+  e2e::Pump(100);
+}
+
+// The lookup server unreachable at start: the tab says it is loading, the
+// button stays off, and the tab recovers once the server is back, when it
+// is shown again or Enter is pressed.
+TEST(LookupTabs, UnreachableServerAtStartRecovers) {
+  int port = 0;
+  {
+    test::LoopbackServer probe;  // a free port, closed again: refused
+    probe.Start();
+    port = probe.port();
+  }
+  test::AppFolder app;
+  app.CopyShippedData();
+  app.UseServer("http://127.0.0.1:" + std::to_string(port));
+  auto* f = new Tfrm_main(app.path());
+  f->Show();
+  auto* tel = dynamic_cast<LookupTabPanel*>(f->TabSJ);
+  auto* ip = dynamic_cast<LookupTabPanel*>(f->TabIP);
+  f->PageControl1->SetSelection(2);
+  f->PageControl1->SetSelection(3);
+  e2e::Pump(1500);
+  for (LookupTabPanel* p : {tel, ip}) {
+    EXPECT_EQ(MemoUtf8(p), S(u8"正在读取数据..."));
+    EXPECT_FALSE(p->Button()->IsEnabled());
+    EXPECT_FALSE(p->Logic().PageLoaded());
+  }
+
+  LookupServer srv(port);
+  ASSERT_EQ(srv.server.port(), port);
+  f->PageControl1->SetSelection(2);  // shown again
+  ASSERT_TRUE(e2e::PumpUntil([&] { return tel->Button()->IsEnabled(); }));
+  EXPECT_EQ(Ask(srv, tel, u8"1380013"), S(u8"1380013　广东 广州　移动"));
+  wxCommandEvent enter(wxEVT_TEXT_ENTER, ip->Edit()->GetId());  // the press that could not query
+  enter.SetEventObject(ip->Edit());
+  ip->Edit()->GetEventHandler()->ProcessEvent(enter);
+  ASSERT_TRUE(e2e::PumpUntil([&] { return ip->Button()->IsEnabled(); }));
+  EXPECT_EQ(Ask(srv, ip, u8"202.96.128.86"), S(u8"202.96.128.86　中国 广东 广州 电信"));
   f->Destroy();
   e2e::Pump(100);
 }
@@ -148,6 +192,7 @@ TEST(LookupTabs, IdCardTabIsHiddenAndDormantUntilAPageIsLoaded) {
   EXPECT_FALSE(id->Button()->IsEnabled());
 
   // Loaded by hand, the lookup answers like the other two.
+  id->Browser().CreateView();
   id->Browser().Navigate(srv.server.base() + "/query/idcard.asp");
   ASSERT_TRUE(e2e::PumpUntil([&] { return id->Button()->IsEnabled(); }));
   id->Edit()->ChangeValue("440104199001011234");

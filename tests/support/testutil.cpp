@@ -57,8 +57,8 @@ void AppFolder::UseServer(const std::string& base) const {
 
 LoopbackServer::LoopbackServer() = default;
 
-void LoopbackServer::Start() {
-  port_ = server_.bind_to_any_port("127.0.0.1");
+void LoopbackServer::Start(int port) {
+  port_ = port > 0 ? (server_.bind_to_port("127.0.0.1", port) ? port : 0) : server_.bind_to_any_port("127.0.0.1");
   thread_ = std::thread([this] { server_.listen_after_bind(); });
   while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

@@ -49,7 +49,8 @@ class LoopbackServer {
   LoopbackServer();
   ~LoopbackServer();
   httplib::Server& http() { return server_; }
-  void Start();
+  // port 0: any free port.
+  void Start(int port = 0);
   int port() const { return port_; }
   std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
