@@ -186,10 +186,9 @@ void WxBrowser::CreateView() {
 void WxBrowser::OnNavigating(wxWebViewEvent& e) {
   const wxString url = e.GetURL();
   if (address_.empty()) return;  // the view's own blank start page
-  if (!expected_.empty() && url == expected_) {
-    expected_.clear();
-    return;
-  }
+  // The page the program asked for; it stays allowed until it has loaded,
+  // as two loads of the same address may be under way.
+  if (!expected_.empty() && url == expected_) return;
   // Form submissions and their answers on the host the page came from.
   if (!origin_.empty() && OriginOf(url) == origin_) return;
   e.Veto();
