@@ -5,6 +5,7 @@
 #include <wx/sizer.h>
 #include <wx/toplevel.h>
 
+#include <algorithm>
 #include <set>
 
 #include "app/wx_util.h"
@@ -162,7 +163,6 @@ void WxBrowser::CreateView() {
     e.Skip();
     if (alive.expired() || address_.empty() || isHtml_) return;
     if (e.GetURL() != address_ && (origin_.empty() || OriginOf(e.GetURL()) != origin_)) return;
-    expected_.clear();
     loadFailed_ = true;
     auto failed = OnLoadFailed;
     if (failed) failed();
@@ -173,8 +173,7 @@ void WxBrowser::CreateView() {
     // Only the page asked for, or an answer from its host, is a page of
     // ours (not the blank page the view starts with, not an error page).
     const wxString url = e.GetURL();
-    if (url == address_) expected_.clear();
-    else if (origin_.empty() || OriginOf(url) != origin_) return;
+    if (url != address_ && (origin_.empty() || OriginOf(url) != origin_)) return;
     if (loadFailed_) return;
     // Copied: the handler may replace the callback while it runs.
     auto complete = OnDocumentComplete;
@@ -186,9 +185,12 @@ void WxBrowser::CreateView() {
 void WxBrowser::OnNavigating(wxWebViewEvent& e) {
   const wxString url = e.GetURL();
   if (address_.empty()) return;  // the view's own blank start page
-  // The page the program asked for; it stays allowed until it has loaded,
-  // as two loads of the same address may be under way.
-  if (!expected_.empty() && url == expected_) return;
+  // A load the program started: each is allowed once.
+  auto it = std::find(expected_.begin(), expected_.end(), url);
+  if (it != expected_.end()) {
+    expected_.erase(it);
+    return;
+  }
   // Form submissions and their answers on the host the page came from.
   if (!origin_.empty() && OriginOf(url) == origin_) return;
   e.Veto();
@@ -233,16 +235,29 @@ void WxBrowser::ShowHtml(const std::string& html) {
 void WxBrowser::Load() {
   pendingLoad_ = false;
   loadFailed_ = false;
-  expected_ = address_;
   if (!isHtml_) {
+    Expect(address_);
     view_->LoadURL(address_);
     return;
   }
+  // A written page gets an address of its own (a query changes nothing the
+  // page resolves; a fragment would make it the same document), so a
+  // reload or refresh of it is no load the program started and is refused.
+  static unsigned serial = 0;
+  const wxString base = address_.BeforeFirst('?');
+  address_ = base + wxString::Format("?%u", ++serial);
+  Expect(address_);
   // Handed over as GBK bytes, so the page's own charset declaration agrees.
   std::string page = WithPagePolicy(html_);
   GBytes* bytes = g_bytes_new(page.data(), page.size());
   webkit_web_view_load_bytes(Native(view_), bytes, "text/html", "GBK", address_.utf8_str());
   g_bytes_unref(bytes);
+}
+
+void WxBrowser::Expect(const wxString& url) {
+  // A load replaced before it began leaves its entry; keep a few.
+  if (expected_.size() >= 8) expected_.pop_front();
+  expected_.push_back(url);
 }
 
 bool WxBrowser::RunScript(const wxString& js, wxString* result) {

@@ -9,6 +9,7 @@
 #include <wx/textctrl.h>
 #include <wx/webview.h>
 
+#include <deque>
 #include <memory>
 
 #include "base/ui.h"
@@ -58,13 +59,14 @@ class WxBrowser : public wxPanel, public Browser {
  private:
   void Load();
   void OnNavigating(wxWebViewEvent& e);
+  void Expect(const wxString& url);
 
   wxWebView* view_ = nullptr;
   bool pendingLoad_ = false;
   bool isHtml_ = false;      // the pending page is html_ with base address_
   std::string html_;         // GBK
   wxString address_;         // URL of the page asked for
-  wxString expected_;        // the one navigation the program started
+  std::deque<wxString> expected_;  // loads the program started, not yet begun
   wxString origin_;          // scheme://host:port later navigations may reach
   bool loadFailed_ = false;  // the page asked for failed; its error page is no page
   // Events the view sends after this object is gone are dropped.
