@@ -3,6 +3,7 @@
 #pragma once
 
 #include <httplib.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <chrono>
@@ -114,12 +115,27 @@ inline Json MetAnswer(const std::string& first, int days, const std::string& upd
            {{"meta", {{"updated_at", updated}, {"units", {{"air_temperature", "celsius"}}}}}, {"timeseries", series}}}};
 }
 
+// The body as gzip, as a provider sends it to a client that accepts it.
+inline std::string Gzip(const std::string& in) {
+  z_stream z{};
+  deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&z, uLong(in.size())) + 32, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+  z.avail_in = uInt(in.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = uInt(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
 // Both providers on one loopback port. Each answer is decided by the
 // handler the test sets; requests are counted and their headers kept.
 class FakeProviders {
  public:
   struct Seen {
-    std::string path, query, userAgent, ifModifiedSince, latitude;
+    std::string path, query, userAgent, ifModifiedSince, latitude, acceptEncoding;
   };
   using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
@@ -132,7 +148,8 @@ class FakeProviders {
           std::string q;
           for (const auto& [k, v] : req.params) q += k + "=" + v + "&";
           seen_.push_back({req.path, q, req.get_header_value("User-Agent"), req.get_header_value("If-Modified-Since"),
-                           req.has_param("latitude") ? req.get_param_value("latitude") : req.get_param_value("lat")});
+                           req.has_param("latitude") ? req.get_param_value("latitude") : req.get_param_value("lat"),
+                           req.get_header_value("Accept-Encoding")});
           h = om ? openMeteo_ : met_;
         }
         if (h)

@@ -81,7 +81,12 @@ struct Rig {
       Json all = Json::array();
       for (size_t i = 0; i < n; ++i) all.push_back(OpenMeteoLocation(today, days, 30, 120, 2));
       res.set_header("Date", HttpNow(std::time(nullptr)));
-      res.set_content((n == 1 ? all[0] : all).dump(), "application/json");
+      std::string body = (n == 1 ? all[0] : all).dump();
+      if (req.get_header_value("Accept-Encoding").find("gzip") != std::string::npos) {
+        res.set_header("Content-Encoding", "gzip");
+        body = Gzip(body);
+      }
+      res.set_content(body, "application/json");
     });
     fake.Met([this, days](const httplib::Request& req, httplib::Response& res) {
       const std::string lastModified = "Tue, 01 Dec 2026 08:00:00 GMT";
@@ -114,6 +119,7 @@ TEST(Feed, OneBatchedRequestWritesARecordThePagesTakeForEachStation) {
   EXPECT_EQ(Commas(seen[0].latitude), 2u) << seen[0].query;
   EXPECT_NE(seen[0].userAgent.find("zelmora-server/5.9"), std::string::npos);
   EXPECT_NE(seen[0].userAgent.find("ops@example.org"), std::string::npos);
+  EXPECT_NE(seen[0].acceptEncoding.find("gzip"), std::string::npos) << "the answer came compressed";
   for (const char* s : {"54511", "58367", "59287"}) {
     std::string why;
     auto f = ParseForecastJson(rig.Record(s), rig.today, &why);
