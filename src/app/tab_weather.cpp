@@ -2,11 +2,13 @@
 
 #include <gtk/gtk.h>
 #include <wx/msgdlg.h>
+#include <wx/utils.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/statline.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "app/tab_layout.h"
 #include "app/wx_util.h"
@@ -74,6 +76,18 @@ WeatherTabPanel::WeatherTabPanel(wxWindow* book, TabContext&) : TabPanel(book, w
   v.btnWeather = weather_.get();
   logic_ = std::make_unique<WeatherTab>(v);
   logic_->Repaint = [this] { lblInfo->Update(); };
+  // The download runs on a worker so the window keeps painting; the worker
+  // touches no window and uses only the manager, which lives until exit.
+  logic_->RunQuery = [](std::function<void()> work, std::function<void()> done) {
+    std::thread([work = std::move(work), done = std::move(done)]() mutable {
+      work();
+      PostToUi(std::move(done));
+    }).detach();
+  };
+  logic_->OnBusy = [](bool on) {
+    if (on) wxBeginBusyCursor();
+    else wxEndBusyCursor();
+  };
 
   auto& L = *logic_;
   cboProvince->Bind(wxEVT_CHOICE, [this, &L](wxCommandEvent&) { Guard([&] { L.cboProvinceChange(); }); });

@@ -68,6 +68,7 @@ bool TForeCast::LoadTemplates(const std::string& name) {
 
 bool TForeCast::SetTemplate(const std::string& name) {
   if (name == TemplateName) return true;
+  std::lock_guard<std::mutex> lock(*QueryLock);
   // Load first: an unreadable set leaves the active one fully in place.
   if (!LoadTemplates(name)) return false;
   TemplateName = name;

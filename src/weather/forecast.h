@@ -2,6 +2,8 @@
 // templates of the active set, and the province and city of the query.
 #pragma once
 
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "base/ini.h"
@@ -36,6 +38,9 @@ class TForeCast {
   std::string TemplateName;
   std::string TplForecastCC, TplForecastCN, TplTrendCN;
   bool TemplatesLoaded = false;
+  // Held by a query running off the user-interface thread and by a
+  // template switch, which must not change the templates under it.
+  std::shared_ptr<std::mutex> QueryLock = std::make_shared<std::mutex>();
 
   void LoadCities(const std::string& province);
   void AddFavorite(const std::string& province, const std::string& city);

@@ -1,5 +1,8 @@
 #include "weather/weather_tab.h"
 
+#include <exception>
+#include <mutex>
+
 #include "base/appenv.h"
 #include "base/gbk.h"
 #include "weather/memo.h"
@@ -9,7 +12,35 @@
 
 namespace zel {
 
+namespace {
+
+// Stands in for the forecast browser on the worker: keeps the page the
+// query would show, for the window to show when the query is done.
+class PageKeeper : public Browser {
+ public:
+  void Navigate(const std::string&) override {}
+  void ShowHtml(const std::string& html) override {
+    page = html;
+    shown = true;
+  }
+  std::string BodyText() override { return {}; }
+  void SetFieldAndSubmit(const std::string&, const std::string&) override {}
+  std::string page;
+  bool shown = false;
+};
+
+}  // namespace
+
 WeatherTab::WeatherTab(WeatherViews views) : v_(views) {}
+
+WeatherTab::~WeatherTab() {
+  if (busy_) SetBusy(false);
+}
+
+void WeatherTab::SetBusy(bool on) {
+  busy_ = on;
+  if (OnBusy) OnBusy(on);
+}
 
 void WeatherTab::SetInfo(const std::string& text) {
   v_.lblInfo->SetText(text);
@@ -109,22 +140,50 @@ bool WeatherTab::ChooseCity(std::string& province, std::string& city) {
   return true;
 }
 
-void WeatherTab::btnWeatherClick() {
-  std::string province, city;
-  if (!queryEnabled_ || !ChooseCity(province, city)) return;
-  SetInfo(G(u8"正在读取数据（") + city + G(u8"）..."));
-  SetInfo(QueryForecast(*forecast_, *v_.webBrowser1, province, city));
-}
+void WeatherTab::btnWeatherClick() { Query(false); }
+void WeatherTab::btnWendClick() { Query(true); }
 
-void WeatherTab::btnWendClick() {
+void WeatherTab::Query(bool wind) {
   std::string province, city;
-  if (!queryEnabled_ || !ChooseCity(province, city)) return;
+  if (busy_ || !queryEnabled_ || !ChooseCity(province, city)) return;
   SetInfo(G(u8"正在读取数据（") + city + G(u8"）..."));
-  SetInfo(QueryWind(*forecast_, *v_.webBrowser1, province, city));
+  SetBusy(true);
+  struct Result {
+    PageKeeper browser;
+    std::string status;
+  };
+  auto result = std::make_shared<Result>();
+  TForeCast* m = forecast_;
+  auto work = [m, result, province, city, wind] {
+    // The manager is the window's alone; the lock keeps a template switch
+    // from changing it under the query.
+    std::lock_guard<std::mutex> lock(*m->QueryLock);
+    try {
+      result->status = wind ? QueryWind(*m, result->browser, province, city)
+                            : QueryForecast(*m, result->browser, province, city);
+    } catch (const std::exception& e) {
+      // A fault must not end the program from a worker; it is shown instead.
+      result->status = G(u8"有错误发生，错误原因：") + e.what();
+    }
+  };
+  std::weak_ptr<bool> alive = alive_;
+  auto done = [this, alive, result] {
+    if (alive.expired()) return;
+    // The page first, then the status, as a query on this thread would.
+    if (result->browser.shown) v_.webBrowser1->ShowHtml(result->browser.page);
+    SetBusy(false);
+    SetInfo(result->status);
+  };
+  if (RunQuery) {
+    RunQuery(std::move(work), std::move(done));
+  } else {
+    work();
+    done();
+  }
 }
 
 void WeatherTab::SwitchSource(int n, bool& item) {
-  if (item) return;
+  if (item || busy_) return;
   nCC_ = nOnline_ = nCN_ = false;
   item = true;
   forecast_->SetSource(n);

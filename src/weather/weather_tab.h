@@ -24,6 +24,7 @@ struct WeatherViews {
 class WeatherTab {
  public:
   explicit WeatherTab(WeatherViews views);
+  ~WeatherTab();
 
   // Start-up step 5: Sys.ini values are already loaded (LoadSysSettings).
   void LoadSettings();
@@ -55,8 +56,19 @@ class WeatherTab {
   // Called before a download blocks the thread, so the status is visible.
   std::function<void()> Repaint;
 
+  // How a query runs: work fetches (it touches no view), done shows the
+  // result on the calling thread. Unset: both at once (tests, CLI). The
+  // window runs work on a worker so it keeps painting.
+  std::function<void(std::function<void()> work, std::function<void()> done)> RunQuery;
+  // True when a query starts, false when it ends.
+  std::function<void(bool)> OnBusy;
+  // A query is under way: the query buttons and the server menu do nothing.
+  bool Busy() const { return busy_; }
+
  private:
   bool ChooseCity(std::string& province, std::string& city);
+  void Query(bool wind);
+  void SetBusy(bool on);
   void SwitchSource(int n, bool& item);
   void SetInfo(const std::string& text);
 
@@ -65,6 +77,9 @@ class WeatherTab {
   bool nCC_ = false, nOnline_ = false, nCN_ = false;
   bool fromFavorites_ = false;
   bool queryEnabled_ = true;
+  bool busy_ = false;
+  // Results that arrive after this tab is gone are dropped.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace zel

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <thread>
+#include <vector>
+
 #include "base/appenv.h"
 #include "base/ini.h"
 #include "support/weather_views.h"
@@ -263,4 +267,49 @@ TEST_F(WeatherTabTest, MenuSwitchesSourceAndSecondButton) {
   EXPECT_FALSE(wend.enabled);
   EXPECT_EQ(wend.caption, G(u8"风力预报"));
   EXPECT_EQ(IniFile(SysIniPath()).ReadString("main", "WeatherServer", ""), G(u8"中央气象台"));
+}
+
+// The window runs a query's work on a worker: until it ends the query
+// buttons and the server menu do nothing, the worker shows nothing, and the
+// end shows the page, then the status, as a query on one thread would. A
+// tab gone before the end drops the result.
+TEST_F(WeatherTabTest, QueryOffTheThreadIgnoresButtonsUntilItEnds) {
+  Startup().weatherServer = G(u8"中央气象台");
+  auto tab = std::make_unique<WeatherTab>(Make());
+  std::vector<std::pair<std::function<void()>, std::function<void()>>> queued;
+  std::vector<bool> busy;
+  tab->RunQuery = [&](std::function<void()> work, std::function<void()> done) { queued.emplace_back(work, done); };
+  tab->OnBusy = [&](bool on) { busy.push_back(on); };
+  tab->LoadSettings();
+  province.Select(1);
+  tab->cboProvinceChange();
+  city.Select(0);
+  tab->lsbCityClick();
+  PageMemo::Instance().Clear();
+  PageMemo::Instance().AppendForecast(G(u8"广东-广州"), "<p>page</p>");
+
+  tab->btnWeatherClick();
+  ASSERT_EQ(queued.size(), 1u);
+  EXPECT_TRUE(tab->Busy());
+  EXPECT_EQ(info.text, G(u8"正在读取数据（广州）..."));
+  tab->btnWeatherClick();
+  tab->btnWendClick();
+  tab->nOnlineClick();
+  EXPECT_EQ(queued.size(), 1u) << "a click during the query started another";
+  EXPECT_TRUE(tab->nCCChecked()) << "the server menu switched during the query";
+  std::thread(queued[0].first).join();
+  EXPECT_TRUE(browser.shown.empty()) << "the worker reached the browser";
+  queued[0].second();
+  EXPECT_EQ(browser.shown, (std::vector<std::string>{"<p>page</p>"}));
+  EXPECT_EQ(info.text, G(u8"完成，已显示！"));
+  EXPECT_FALSE(tab->Busy());
+  EXPECT_EQ(busy, (std::vector<bool>{true, false}));
+
+  tab->btnWeatherClick();
+  ASSERT_EQ(queued.size(), 2u) << "the buttons work again";
+  std::thread(queued[1].first).join();
+  tab.reset();
+  EXPECT_EQ(busy, (std::vector<bool>{true, false, true, false})) << "the busy cursor ends with the tab";
+  queued[1].second();  // nothing left to show it in: dropped
+  EXPECT_EQ(browser.shown.size(), 1u);
 }

@@ -2,12 +2,18 @@
 // year box, lookups without a server, a slow forecast, and a light start.
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <wx/utils.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "app/main_frame.h"
 #include "app/tab_calendar.h"
 #include "app/tab_weather.h"
 #include "e2e/e2e_util.h"
 #include "support/testutil.h"
+#include "weather/memo.h"
 
 namespace zel {
 namespace {
@@ -97,6 +103,49 @@ TEST(FirstUse, StartMakesTwoWebViewsAndEachTabItsOwnLater) {
   f->PageControl1->SetSelection(1);
   e2e::Pump(300);
   EXPECT_EQ(WxBrowser::ViewsMade() - before, 4) << "a tab shown again makes nothing new";
+  f->Destroy();
+  e2e::Pump(100);
+}
+
+// A stalled server: the click returns at once, the window keeps handling
+// events with the busy cursor and the reading status, and ignores the
+// weather buttons and the server menu until the query ends.
+TEST(FirstUse, StalledServerLeavesTheWindowResponsive) {
+  std::atomic<int> requests{0};
+  test::LoopbackServer srv;
+  srv.http().Get(".*", [&](const httplib::Request&, httplib::Response& res) {
+    ++requests;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    res.status = 404;
+  });
+  srv.Start();
+  auto app = PreparedApp(srv.base());
+  app->Write("Favorite.ini", "");
+  PageMemo::Instance().Clear();
+  auto* f = new Tfrm_main(app->path());
+  f->Show();
+  WeatherTabPanel& w = *f->TabSheet1;
+  e2e::SelectRow(w.cboProvince, 1);
+  e2e::SelectRow(w.lsbCity, 0);
+  e2e::Click(w.btnWeather);
+  EXPECT_TRUE(w.Logic().Busy()) << "the click waited for the download";
+  EXPECT_TRUE(wxIsBusy());
+  EXPECT_EQ(w.lblInfo->GetLabel().utf8_string().rfind("正在读取", 0), 0u);
+  bool handled = false;
+  w.CallAfter([&] { handled = true; });
+  EXPECT_TRUE(e2e::PumpUntil([&] { return handled; }, 1000)) << "events wait for the query";
+  EXPECT_TRUE(w.Logic().Busy());
+  e2e::Click(w.btnWeather);
+  e2e::Click(w.btnWend);
+  wxCommandEvent pick(wxEVT_MENU, w.nOnline->GetId());
+  w.suiPopupMenu1->ProcessEvent(pick);
+  EXPECT_TRUE(w.nCC->IsChecked()) << "the server menu switched during the query";
+  ASSERT_TRUE(e2e::PumpUntil([&] { return !w.Logic().Busy(); }, 30000));
+  EXPECT_FALSE(wxIsBusy());
+  EXPECT_EQ(w.lblInfo->GetLabel().utf8_string().rfind("有错误发生", 0), 0u) << w.lblInfo->GetLabel();
+  const int after = requests.load();
+  e2e::Pump(2000);
+  EXPECT_EQ(requests.load(), after) << "an ignored click ran a second query";
   f->Destroy();
   e2e::Pump(100);
 }

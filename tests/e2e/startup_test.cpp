@@ -70,6 +70,8 @@ TEST(WindowStartup, CaptionTabsListsFavouritesAndServerMenu) {
   EXPECT_FALSE(w.nCC->IsChecked());
   EXPECT_TRUE(w.btnWend->IsEnabled());
   EXPECT_EQ(w.btnWend->GetLabel(), wxString::FromUTF8("风力预报"));
+  // The switch queries the new source; the menu waits for that query.
+  ASSERT_TRUE(e2e::PumpUntil([&] { return !w.Logic().Busy(); }));
   wxCommandEvent pickCn(wxEVT_MENU, w.nCN->GetId());
   w.suiPopupMenu1->ProcessEvent(pickCn);
   EXPECT_EQ(w.btnWend->GetLabel(), wxString::FromUTF8("天气趋势"));
