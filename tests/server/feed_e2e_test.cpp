@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdio>
 #include <regex>
+#include <thread>
 
 #include "feed_fake.h"
 #include "server/weather_pages.h"
@@ -92,7 +93,8 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
   zel::test::TempDir data, app;
   data.Write("coordinates.tsv",
              "#station\tlatitude\tlongitude\tprovince\tcity\n54511\t39.8\t116.4667\t北京\t北京\n"
-             "58367\t31.4\t121.45\t上海\t上海\n");
+             "58367\t31.4\t121.45\t上海\t上海\n45005\t22.2783\t114.1747\t香港\t香港\n"
+             "51463\t43.78\t87.65\t新疆\t乌鲁木齐\n");
   app.Write("Download/.keep", "");
   const std::string today = Today();
   auto fake = std::make_unique<FakeProviders>();
@@ -105,11 +107,24 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
     res.set_content(loc.dump(), "application/json");
   });
   const std::string exe = std::string(ZEL_APP_DIR) + "/zelmora-server";
-  auto server = [&](const std::string& feedUrl) {
-    return std::make_unique<Process>(std::vector<std::string>{
-        exe, "--port", "0", "--data", data.path(), "--stations", std::string(ZEL_SOURCE_DIR) + "/data/Weather.ini",
-        "--images", std::string(ZEL_SOURCE_DIR) + "/data/images", "--feed", "open-meteo", "--feed-url", feedUrl,
-        "--feed-contact", "test@example.org"});
+  auto server = [&](const std::string& feedUrl, std::vector<std::string> more = {}) {
+    std::vector<std::string> args{exe,
+                                  "--port",
+                                  "0",
+                                  "--data",
+                                  data.path(),
+                                  "--stations",
+                                  std::string(ZEL_SOURCE_DIR) + "/data/Weather.ini",
+                                  "--images",
+                                  std::string(ZEL_SOURCE_DIR) + "/data/images",
+                                  "--feed",
+                                  "open-meteo",
+                                  "--feed-url",
+                                  feedUrl,
+                                  "--feed-contact",
+                                  "test@example.org"};
+    args.insert(args.end(), more.begin(), more.end());
+    return std::make_unique<Process>(args);
   };
   auto proc = server(fake->base());
   std::string port = proc->WaitFor(std::regex("listening on http://127.0.0.1:(\\d+)"));
@@ -140,6 +155,12 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
     for (const char* w : s.want) EXPECT_NE(out.find(w), std::string::npos) << w;
   }
   EXPECT_EQ(fake->Count("/v1/forecast"), 1u) << "one fetch, the later pages find the record fresh";
+  // Any other city of the table is fetched the same way on its first page.
+  for (const char* station : {"45005", "51463"}) {
+    std::string out = cli(sources[0], station);
+    EXPECT_NE(out.find("发布（数据：Open-Meteo）"), std::string::npos) << station << "\n" << out;
+    EXPECT_EQ(out.find("演示数据"), std::string::npos) << station;
+  }
   EXPECT_NE(fake->Requests().at(0).userAgent.find("test@example.org"), std::string::npos);
   std::string record = data.Read("forecasts/54511.json");
 
@@ -158,6 +179,21 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
   EXPECT_NE(out.find("东北风4-5级"), std::string::npos) << out;
   EXPECT_EQ(out.find("演示数据"), std::string::npos) << out;
   EXPECT_EQ(data.Read("forecasts/54511.json"), record);
+
+  // Stopping the server while the feed waits on a provider that hangs ends
+  // both at once, not when the provider gives up.
+  proc.reset();
+  auto hanging = std::make_unique<FakeProviders>();
+  hanging->OpenMeteo(hanging->Hang());
+  hanging->Met(hanging->Hang());
+  proc = server(hanging->base(), {"--feed-all"});
+  ASSERT_FALSE(proc->WaitFor(std::regex("listening on")).empty()) << proc->log();
+  for (int i = 0; i < 100 && hanging->Requests().empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_FALSE(hanging->Requests().empty());
+  auto t0 = std::chrono::steady_clock::now();
+  proc.reset();
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 3.0);
 }
 
 }  // namespace
