@@ -77,6 +77,7 @@ Tfrm_main::Tfrm_main(const std::string& appPath)
 }
 
 void Tfrm_main::FitToLayout() {
+  FitTextHeights(this);
   wxSize need = GetSizer()->GetMinSize();
   need.x = std::max(need.x, TabStripWidth(PageControl1));
   const wxSize least = Scaled(kWidth, kHeight);

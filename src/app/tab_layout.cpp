@@ -55,6 +55,19 @@ void FitText(wxTextCtrl* t, const wxArrayString& values, int minChars) {
   t->SetMinSize(wxSize(text + frame, t->GetMinSize().y));
 }
 
+void FitTextHeights(wxWindow* root) {
+  for (wxWindow* c : root->GetChildren()) {
+    auto* t = wxDynamicCast(c, wxTextCtrl);
+    if (t && t->IsSingleLine()) {
+      t->InvalidateBestSize();
+      int least = 0;
+      gtk_widget_get_preferred_height(t->GetConnectWidget(), &least, nullptr);
+      t->SetMinSize(wxSize(t->GetMinSize().x, std::max(t->GetBestSize().y, least)));
+    }
+    FitTextHeights(c);
+  }
+}
+
 int TabStripWidth(wxNotebook* book) {
   // A notebook that may not scroll asks for the room of all its tabs.
   auto* nb = GTK_NOTEBOOK(book->GetHandle());

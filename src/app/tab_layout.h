@@ -41,6 +41,11 @@ void NoCaret(wxTextCtrl* t);
 // digits).
 void FitText(wxTextCtrl* t, const wxArrayString& values, int minChars);
 
+// Every single-line text under root at least as tall as the toolkit draws
+// it: the height a text takes when it is made misses the font and style it
+// gets later, and is too low for large text.
+void FitTextHeights(wxWindow* root);
+
 // Width the notebook needs to show every tab button without scroll arrows.
 int TabStripWidth(wxNotebook* book);
 // Narrower tab buttons, so nine of them fit the original window width.
