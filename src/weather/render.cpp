@@ -96,6 +96,9 @@ std::string TForeCast::RenderForecastCC(const std::string& record) const {
   PutDays(page, "[ws", f, 3, 5, 3);
   PutDays(page, "[wd", f, 4, 5, 3);
   PutDays(page, "[wf", f, 5, 5, 3);
+  // The issue text names when, and (from the companion server) by whom, the
+  // forecast was made.
+  Put(page, "[issue]", f[0]);
   return page;
 }
 

@@ -61,8 +61,8 @@ TEST_F(RenderTest, PlaceholdersGetTheirFields) {
   EXPECT_EQ(m->RenderWindOnline(Record(Numbered(12))), "v0 v4 v8 v9");
   TextList cc = Numbered(16);
   cc[0] = "2006-03-20 08";
-  m->TplForecastCC = "[high1] [low1] [ws1] [wd1] [wf1] [high3] [low3] [wf3]";
-  EXPECT_EQ(m->RenderForecastCC(Record(cc)), "v1 v2 v3 v4 v5 v11 v12 v15");
+  m->TplForecastCC = "[high1] [low1] [ws1] [wd1] [wf1] [high3] [low3] [wf3] [issue]";
+  EXPECT_EQ(m->RenderForecastCC(Record(cc)), "v1 v2 v3 v4 v5 v11 v12 v15 2006-03-20 08");
 }
 
 TEST_F(RenderTest, ReplacementRules) {

@@ -156,7 +156,8 @@ DEFAULT = {
     "WendOnline.htm": page(DEFAULT_STYLE, default_head("三日风力预报", "天气在线") + "\n"
                            + default_cards(3, DEFAULT_WIND_ROWS), title="[city]风力预报"),
     "ForeCastCC.htm": page(DEFAULT_STYLE, default_head("三日天气预报", "中央气象台") + "\n"
-                           + default_cards(3, DEFAULT_CC_ROWS)),
+                           + default_cards(3, DEFAULT_CC_ROWS)
+                           + '\n<div class="foot">[issue]</div>'),
     "ForeCastCN.htm": page(DEFAULT_STYLE, DEFAULT_CN_BODY),
     "WendCN.htm": page(DEFAULT_STYLE, default_head("五日天气趋势", "中国气象影视信息网") + "\n"
                        + default_cards(5, DEFAULT_TREND_ROWS), title="[city]天气趋势"),
@@ -237,7 +238,7 @@ CLASSIC = {
                   f'<td class="mid">[ws{k}]<br>[wd{k}]</td>'
                   f'<td class="mid"><span class="low">[low{k}]</span>～<span class="high">[high{k}]</span></td>'
                   f'<td class="mid">[wf{k}]</td></tr>',
-        ["64", "", "58", "92"])),
+        ["64", "", "58", "92"]) + '\n<div class="note">[issue]</div>'),
     "ForeCastCN.htm": page(CLASSIC_STYLE, CLASSIC_CN_BODY),
     "WendCN.htm": page(CLASSIC_STYLE, classic_title("五日趋势", "中国气象影视信息网") + "\n" + classic_grid(
         ["日期", "天气", "气温(℃)", "风力", "风级"], 5,
