@@ -247,8 +247,16 @@ void Feed::BeforeAnswer(const std::string& station) {
   unsigned before = attempts_[station];
   urgent_.insert(station);
   wake_.notify_all();
+  if (waiting_ >= o_.maxWaiting) return;
+  ++waiting_;
   done_.wait_for(lock, std::chrono::milliseconds(o_.onDemandWaitMs),
                  [&] { return stop_.load() || attempts_[station] != before; });
+  --waiting_;
+}
+
+int Feed::Waiting() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return waiting_;
 }
 
 std::vector<std::string> Feed::Due(std::time_t now, size_t max) {

@@ -33,6 +33,9 @@ struct FeedOptions {
   std::string coordinatesFile;
   std::string dataDir;  // with a trailing slash: forecasts/ and feed-state.json
   int onDemandWaitMs = 5000;
+  // Pages waiting for a fetch at once; the rest answer with what is there,
+  // so stale stations can never hold every worker of the server.
+  int maxWaiting = 4;
   long httpTimeoutMs = 30000;  // a whole answer
   // Pause between two batches of a refresh; <0: spread over the interval.
   int spacingMs = -1;
@@ -76,6 +79,7 @@ class Feed {
   int RefreshDue();
 
   bool Fresh(const std::string& station);
+  int Waiting();
   size_t FedStations() const { return locations_.size(); }
   std::string UserAgent() const { return userAgent_; }
   std::string RecordPath(const std::string& station) const { return o_.dataDir + "forecasts/" + station + ".json"; }
@@ -120,6 +124,7 @@ class Feed {
   std::thread worker_;
   bool running_ = false;
   std::set<std::string> urgent_;
+  int waiting_ = 0;
   std::map<std::string, unsigned> attempts_;  // finished attempts per station
   std::map<std::string, std::time_t> asked_, fetched_, issued_, nextDue_;
   std::map<std::string, MetState> met_;

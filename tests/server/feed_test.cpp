@@ -3,6 +3,7 @@
 // across restarts, on-demand fetches and stopping.
 #include "server/feed/feed.h"
 
+#include <thread>
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -262,6 +263,7 @@ TEST(Feed, APageWaitsForAnOnDemandFetchBoundedAndStopEndsAHangingFetch) {
   o.all = false;
   o.onDemandWaitMs = 700;
   o.httpTimeoutMs = 20000;
+  o.maxWaiting = 1;
   Feed& feed = rig.Make(o);
   feed.Start();
   feed.BeforeAnswer("59287");
@@ -274,6 +276,15 @@ TEST(Feed, APageWaitsForAnOnDemandFetchBoundedAndStopEndsAHangingFetch) {
   double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   EXPECT_LT(waited, 3.0) << "the page is answered after the on-demand wait";
   EXPECT_TRUE(rig.Record("54511").empty());
+
+  // While one page waits, another stale station is answered at once.
+  std::thread first([&] { feed.BeforeAnswer("54511"); });
+  for (int i = 0; i < 200 && feed.Waiting() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(feed.Waiting(), 1);
+  t0 = std::chrono::steady_clock::now();
+  feed.BeforeAnswer("58367");
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 0.5);
+  first.join();
   t0 = std::chrono::steady_clock::now();
   feed.Stop();  // the worker is inside the hanging request
   EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 3.0);
