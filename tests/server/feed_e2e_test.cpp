@@ -2,12 +2,7 @@
 // feed, and zelmora-cli fetching every source's page as the program does.
 // The first page of a station waits for its on-demand fetch; offline, the
 // records stay.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -16,63 +11,12 @@
 
 #include "feed_fake.h"
 #include "server/weather_pages.h"
+#include "support/child_process.h"
 
 namespace zel::server::feed::test {
 namespace {
 
-class Process {
- public:
-  explicit Process(std::vector<std::string> args) {
-    int fds[2];
-    if (::pipe(fds) != 0) throw std::runtime_error("pipe");
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(fds[1], 2);
-      ::close(fds[0]);
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    out_ = fds[0];
-    ::fcntl(out_, F_SETFL, O_NONBLOCK);
-  }
-  ~Process() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      // Keep reading: a child blocked on a full pipe would never exit.
-      for (int i = 0; i < 1000 && ::waitpid(pid_, nullptr, WNOHANG) == 0; ++i) Drain(10);
-      if (::waitpid(pid_, nullptr, WNOHANG) == 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-      }
-    }
-    ::close(out_);
-  }
-  std::string WaitFor(const std::regex& pattern, int ms = 15000) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    std::smatch m;
-    while (std::chrono::steady_clock::now() < until) {
-      Drain(50);
-      if (std::regex_search(log_, m, pattern)) return m.size() > 1 ? m[1].str() : m[0].str();
-    }
-    return {};
-  }
-  const std::string& log() const { return log_; }
-
- private:
-  void Drain(int ms) {
-    pollfd p{out_, POLLIN, 0};
-    ::poll(&p, 1, ms);
-    char buf[4096];
-    for (ssize_t n; (n = ::read(out_, buf, sizeof buf)) > 0;) log_.append(buf, size_t(n));
-  }
-  pid_t pid_ = -1;
-  int out_ = -1;
-  std::string log_;
-};
+using Process = zel::test::ChildProcess;
 
 std::string Shell(const std::string& cmd) {
   std::string out;

@@ -1,0 +1,38 @@
+// A program run by a test, its stderr collected for waiting on log lines.
+#pragma once
+
+#include <sys/types.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace zel::test {
+
+class ChildProcess {
+ public:
+  // argv[0] is the executable's path.
+  explicit ChildProcess(std::vector<std::string> argv);
+  // SIGTERM, then SIGKILL if it has not ended within 10 s.
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Reads the log until pattern matches: its first group (or the whole
+  // match), empty when time runs out.
+  std::string WaitFor(const std::regex& pattern, int ms = 15000);
+  // Exit status (128 + signal when killed), or -1 when it has not ended
+  // within ms.
+  int Wait(int ms = 10000);
+  void Signal(int sig);
+  const std::string& log() const { return log_; }
+
+ private:
+  void Drain(int ms);
+  pid_t pid_ = -1;
+  int out_ = -1;
+  bool exited_ = false;
+  std::string log_;
+};
+
+}  // namespace zel::test
