@@ -151,6 +151,14 @@ void WxBrowser::CreateView() {
   webkit_settings_set_javascript_can_open_windows_automatically(s, FALSE);
   webkit_settings_set_allow_file_access_from_file_urls(s, FALSE);
   webkit_settings_set_allow_universal_access_from_file_urls(s, FALSE);
+  // Small local pages: no back-forward page cache and small memory caches
+  // keep each engine process light.
+  webkit_settings_set_enable_page_cache(s, FALSE);
+  static const bool once = [] {
+    webkit_web_context_set_cache_model(webkit_web_context_get_default(), WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+    return true;
+  }();
+  (void)once;
   g_signal_connect(native, "context-menu", G_CALLBACK(OnEngineMenu), this);
   GetSizer()->Add(view_, 1, wxEXPAND);
   Layout();
@@ -169,7 +177,15 @@ void WxBrowser::CreateView() {
   });
   view_->Bind(wxEVT_WEBVIEW_LOADED, [this, alive](wxWebViewEvent& e) {
     e.Skip();
-    if (alive.expired() || address_.empty()) return;
+    if (alive.expired()) return;
+    if (blankStart_) {
+      // The view's own blank page is in: a load started before it would
+      // have been dropped, so the page asked for goes now.
+      blankStart_ = false;
+      if (pendingLoad_) Load();
+      return;
+    }
+    if (address_.empty()) return;
     // Only the page asked for, or an answer from its host, is a page of
     // ours (not the blank page the view starts with, not an error page).
     const wxString url = e.GetURL();
@@ -179,12 +195,11 @@ void WxBrowser::CreateView() {
     auto complete = OnDocumentComplete;
     if (complete) complete();
   });
-  if (pendingLoad_) Load();
 }
 
 void WxBrowser::OnNavigating(wxWebViewEvent& e) {
   const wxString url = e.GetURL();
-  if (address_.empty()) return;  // the view's own blank start page
+  if (address_.empty() || (blankStart_ && url == wxWebViewDefaultURLStr)) return;  // the view's own blank page
   // A load the program started: each is allowed once.
   auto it = std::find(expected_.begin(), expected_.end(), url);
   if (it != expected_.end()) {
@@ -219,7 +234,7 @@ void WxBrowser::Navigate(const std::string& address) {
     origin_.clear();
   }
   pendingLoad_ = true;
-  if (view_) Load();
+  if (view_ && !blankStart_) Load();
 }
 
 void WxBrowser::ShowHtml(const std::string& html) {
@@ -229,7 +244,7 @@ void WxBrowser::ShowHtml(const std::string& html) {
   address_ = ToUrl(AppPath());
   origin_.clear();
   pendingLoad_ = true;
-  if (view_) Load();
+  if (view_ && !blankStart_) Load();
 }
 
 void WxBrowser::Load() {

@@ -68,6 +68,7 @@ class WxBrowser : public wxPanel, public Browser {
   wxString address_;         // URL of the page asked for
   std::deque<wxString> expected_;  // loads the program started, not yet begun
   wxString origin_;          // scheme://host:port later navigations may reach
+  bool blankStart_ = true;   // the view's own blank page has not loaded yet
   bool loadFailed_ = false;  // the page asked for failed; its error page is no page
   // Events the view sends after this object is gone are dropped.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
