@@ -6,6 +6,8 @@
 #include <wx/toplevel.h>
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <set>
 
 #include "app/wx_util.h"
@@ -81,6 +83,35 @@ gboolean OnEngineMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTe
   ev.SetEventObject(self);
   self->GetEventHandler()->AddPendingEvent(ev);
   return TRUE;
+}
+
+// "scheme://host[:port]/" of a web address, as written.
+std::string WebPrefix(const wxString& url) {
+  std::string u(url.utf8_str());
+  size_t at = u.find("://");
+  if (at == std::string::npos) return {};
+  size_t end = u.find_first_of("/?#", at + 3);
+  return u.substr(0, end == std::string::npos ? u.size() : end) + "/";
+}
+
+// Content rules for a remote page: every load is blocked but those on the
+// host it was pointed at (prefix), so its pictures, styles and frames from
+// elsewhere never load.
+std::string HostOnlyRules(const std::string& prefix) {
+  std::string re = "^";
+  for (char c : prefix) {
+    if (std::strchr(".?*+()[]{}|^$", c)) re += "\\\\";
+    if (c == '"' || c == '\\') return {};
+    re += c;
+  }
+  return "[{\"trigger\":{\"url-filter\":\".*\"},\"action\":{\"type\":\"block\"}},"
+         "{\"trigger\":{\"url-filter\":\"" + re + "\"},\"action\":{\"type\":\"ignore-previous-rules\"}}]";
+}
+
+WebKitUserContentFilterStore* FilterStore() {
+  static WebKitUserContentFilterStore* store = webkit_user_content_filter_store_new(
+      (std::string(g_get_user_cache_dir()) + "/zelmora/content-filters").c_str());
+  return store;
 }
 
 int g_scriptDepth = 0;
@@ -247,10 +278,54 @@ void WxBrowser::ShowHtml(const std::string& html) {
   if (view_ && !blankStart_) Load();
 }
 
+void WxBrowser::InstallFilter(const std::string& prefix) {
+  struct Wait {
+    std::weak_ptr<bool> alive;
+    WxBrowser* self;
+  };
+  std::string rules = HostOnlyRules(prefix);
+  char id[32];
+  snprintf(id, sizeof id, "host-%zx", std::hash<std::string>{}(rules));
+  GBytes* bytes = g_bytes_new(rules.data(), rules.size());
+  auto done = +[](GObject* store, GAsyncResult* res, gpointer data) {
+    std::unique_ptr<Wait> wait(static_cast<Wait*>(data));
+    GError* error = nullptr;
+    WebKitUserContentFilter* filter =
+        webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), res, &error);
+    if (error) g_error_free(error);
+    if (wait->alive.expired()) {
+      if (filter) webkit_user_content_filter_unref(filter);
+      return;
+    }
+    WxBrowser* self = wait->self;
+    WebKitUserContentManager* m = webkit_web_view_get_user_content_manager(Native(self->view_));
+    webkit_user_content_manager_remove_all_filters(m);
+    // Without a filter the page still loads; navigation away stays refused.
+    if (filter) {
+      webkit_user_content_manager_add_filter(m, filter);
+      webkit_user_content_filter_unref(filter);
+    }
+    self->filterReady_ = true;
+    if (self->pendingLoad_) self->Load();
+  };
+  webkit_user_content_filter_store_save(FilterStore(), id, bytes, nullptr, done, new Wait{alive_, this});
+  g_bytes_unref(bytes);
+}
+
 void WxBrowser::Load() {
   pendingLoad_ = false;
   loadFailed_ = false;
   if (!isHtml_) {
+    const std::string prefix = WebPrefix(address_);
+    if (prefix != filterFor_) {
+      filterFor_ = prefix;
+      filterReady_ = false;
+      InstallFilter(prefix);
+    }
+    if (!filterReady_) {
+      pendingLoad_ = true;  // loaded once the rules are in place
+      return;
+    }
     Expect(address_);
     view_->LoadURL(address_);
     return;

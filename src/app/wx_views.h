@@ -60,6 +60,7 @@ class WxBrowser : public wxPanel, public Browser {
   void Load();
   void OnNavigating(wxWebViewEvent& e);
   void Expect(const wxString& url);
+  void InstallFilter(const std::string& prefix);
 
   wxWebView* view_ = nullptr;
   bool pendingLoad_ = false;
@@ -69,7 +70,9 @@ class WxBrowser : public wxPanel, public Browser {
   std::deque<wxString> expected_;  // loads the program started, not yet begun
   wxString origin_;          // scheme://host:port later navigations may reach
   bool blankStart_ = true;   // the view's own blank page has not loaded yet
-  bool loadFailed_ = false;  // the page asked for failed; its error page is no page
+  bool loadFailed_ = false;
+  std::string filterFor_;    // the host prefix a remote page may load from
+  bool filterReady_ = false;  // the page asked for failed; its error page is no page
   // Events the view sends after this object is gone are dropped.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

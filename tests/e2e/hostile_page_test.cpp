@@ -176,3 +176,33 @@ TEST(HostilePages, RightClickReachesTheParentInsteadOfTheEngineMenu) {
   EXPECT_TRUE(e2e::PumpUntil([&] { return asked == 1; }));
   frame->Destroy();
 }
+
+// A page from a server (the lookups) loads only from its own host: pictures,
+// styles, frames and refreshes aimed at another port never leave.
+TEST(HostilePages, RemotePageLoadsOnlyFromItsOwnHost) {
+  Witness witness;
+  test::LoopbackServer origin;
+  const std::string page = Fill(
+      "<html><head><link rel=stylesheet href=\"{W}/s.css\"><meta http-equiv=\"refresh\" content=\"1;url={W}/r\">"
+      "</head><body><img src=\"{W}/i.gif\"><iframe src=\"{W}/f\"></iframe><img src=\"/own.gif\">x</body></html>",
+      witness.server.base());
+  std::atomic<int> own{0};
+  origin.http().Get("/page", [&](const httplib::Request&, httplib::Response& res) { res.set_content(page, "text/html"); });
+  origin.http().Get("/own.gif", [&](const httplib::Request&, httplib::Response& res) {
+    ++own;
+    res.status = 404;
+  });
+  origin.Start();
+  auto* frame = new wxFrame(nullptr, wxID_ANY, "remote");
+  WxBrowser browser(frame, wxPoint(0, 0), wxSize(200, 100));
+  int completed = 0;
+  browser.OnDocumentComplete = [&] { ++completed; };
+  frame->Show();
+  browser.Navigate(origin.base() + "/page");
+  ASSERT_TRUE(e2e::PumpUntil([&] { return completed > 0; }));
+  e2e::Pump(1500);  // past the refresh
+  EXPECT_EQ(e2e::BodyTextUtf8(browser), "x");
+  EXPECT_GE(own.load(), 1) << "its own host still serves it";
+  EXPECT_EQ(witness.hits.load(), 0) << "the other host was reached";
+  frame->Destroy();
+}
