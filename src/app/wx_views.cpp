@@ -94,10 +94,10 @@ std::string WebPrefix(const wxString& url) {
   return u.substr(0, end == std::string::npos ? u.size() : end) + "/";
 }
 
-// Content rules for a remote page: every load is blocked but those on the
-// host it was pointed at (prefix), so its pictures, styles and frames from
-// elsewhere never load.
-std::string HostOnlyRules(const std::string& prefix) {
+// Content rules that block every load but those under prefix: the host a
+// remote page was pointed at, or the application folder for written and
+// local pages (their pictures and styles).
+std::string OnlyUnderRules(const std::string& prefix) {
   std::string re = "^";
   for (char c : prefix) {
     if (std::strchr(".?*+()[]{}|^$", c)) re += "\\\\";
@@ -283,9 +283,9 @@ void WxBrowser::InstallFilter(const std::string& prefix) {
     std::weak_ptr<bool> alive;
     WxBrowser* self;
   };
-  std::string rules = HostOnlyRules(prefix);
+  std::string rules = OnlyUnderRules(prefix);
   char id[32];
-  snprintf(id, sizeof id, "host-%zx", std::hash<std::string>{}(rules));
+  snprintf(id, sizeof id, "only-%zx", std::hash<std::string>{}(rules));
   GBytes* bytes = g_bytes_new(rules.data(), rules.size());
   auto done = +[](GObject* store, GAsyncResult* res, gpointer data) {
     std::unique_ptr<Wait> wait(static_cast<Wait*>(data));
@@ -315,17 +315,17 @@ void WxBrowser::InstallFilter(const std::string& prefix) {
 void WxBrowser::Load() {
   pendingLoad_ = false;
   loadFailed_ = false;
+  const std::string prefix = isHtml_ ? std::string(ToUrl(AppPath()).utf8_str()) : WebPrefix(address_);
+  if (prefix != filterFor_) {
+    filterFor_ = prefix;
+    filterReady_ = false;
+    InstallFilter(prefix);
+  }
+  if (!filterReady_) {
+    pendingLoad_ = true;  // loaded once the rules are in place
+    return;
+  }
   if (!isHtml_) {
-    const std::string prefix = WebPrefix(address_);
-    if (prefix != filterFor_) {
-      filterFor_ = prefix;
-      filterReady_ = false;
-      InstallFilter(prefix);
-    }
-    if (!filterReady_) {
-      pendingLoad_ = true;  // loaded once the rules are in place
-      return;
-    }
     Expect(address_);
     view_->LoadURL(address_);
     return;

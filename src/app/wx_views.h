@@ -71,7 +71,7 @@ class WxBrowser : public wxPanel, public Browser {
   wxString origin_;          // scheme://host:port later navigations may reach
   bool blankStart_ = true;   // the view's own blank page has not loaded yet
   bool loadFailed_ = false;
-  std::string filterFor_;    // the host prefix a remote page may load from
+  std::string filterFor_;    // what pages may load from: a host, or the folder
   bool filterReady_ = false;  // the page asked for failed; its error page is no page
   // Events the view sends after this object is gone are dropped.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -136,6 +136,34 @@ TEST(HostilePages, WrittenAndLocalPagesStayLocalAndInPlace) {
   frame->Destroy();
 }
 
+// Written pages show pictures from the application folder only: a page
+// cannot reach into the rest of the disk.
+TEST(HostilePages, WrittenPagesShowOnlyTheFoldersPictures) {
+  test::AppFolder app;
+  test::TempDir outside;
+  const std::string gif = test::ReadAll(std::string(ZEL_SOURCE_DIR) + "/data/images/00.gif");
+  app.Write("images/in.gif", gif);
+  outside.Write("out.gif", gif);
+  auto* frame = new wxFrame(nullptr, wxID_ANY, "pictures");
+  WxBrowser browser(frame, wxPoint(0, 0), wxSize(386, 246));
+  int completed = 0;
+  browser.OnDocumentComplete = [&] { ++completed; };
+  frame->Show();
+  browser.ShowHtml("<html><body><img id=\"i\" src=\"images/in.gif\"><img id=\"o\" src=\"file://" + (outside / "out.gif") +
+                   "\">x</body></html>");
+  ASSERT_TRUE(e2e::PumpUntil([&] { return completed > 0; }));
+  wxString widths;
+  auto measure = [&] {
+    browser.RunScript("document.getElementById('i').naturalWidth+','+document.getElementById('o').naturalWidth", &widths);
+    return !widths.StartsWith("0,");
+  };
+  ASSERT_TRUE(e2e::PumpUntil(measure)) << "the folder's own picture shows";
+  e2e::Pump(300);
+  measure();
+  EXPECT_TRUE(widths.EndsWith(",0")) << widths << ": a picture from outside the folder showed";
+  frame->Destroy();
+}
+
 // Reload, a folder or a missing file never show a listing of the folder.
 TEST(HostilePages, NoFolderListingEver) {
   test::AppFolder app;
