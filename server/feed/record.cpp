@@ -29,10 +29,22 @@ std::string LocalStamp(std::time_t t) {
 }
 
 std::optional<std::time_t> ParseUtc(const std::string& iso) {
+  // Fixed positions, as both providers write them: "YYYY-MM-DDThh:mm" with
+  // optional ":ss" (a few thousand stamps a refresh; no scanf).
+  auto num = [&](size_t at, size_t n, int& out) {
+    out = 0;
+    for (size_t i = at; i < at + n; ++i) {
+      if (i >= iso.size() || iso[i] < '0' || iso[i] > '9') return false;
+      out = out * 10 + (iso[i] - '0');
+    }
+    return true;
+  };
   int y, mo, d, h, mi, s = 0;
-  int n = std::sscanf(iso.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d", &y, &mo, &d, &h, &mi, &s);
-  if (n < 5 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 60)
+  if (iso.size() < 16 || iso[4] != '-' || iso[7] != '-' || iso[10] != 'T' || iso[13] != ':' || !num(0, 4, y) ||
+      !num(5, 2, mo) || !num(8, 2, d) || !num(11, 2, h) || !num(14, 2, mi))
     return std::nullopt;
+  if (iso.size() > 16 && iso[16] == ':' && !num(17, 2, s)) return std::nullopt;
+  if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return std::nullopt;
   return UtcMidnight(y, mo, d) + h * 3600 + mi * 60 + s;
 }
 

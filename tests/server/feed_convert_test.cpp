@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "server/feed/convert.h"
+#include "server/feed/record.h"
 
 namespace zel::server::feed {
 namespace {
@@ -144,6 +145,28 @@ TEST(FeedConvert, SunriseAndSunsetMatchTheAlmanacToTheMinute) {
     EXPECT_EQ(s.rise, "--") << month;
     EXPECT_EQ(s.set, "--") << month;
   }
+}
+
+TEST(FeedConvert, ProviderTimeStampsAreReadAtFixedPlacesOrRefused) {
+  const std::time_t day = *ParseUtc("2024-06-01T00:00");
+  struct Case {
+    const char* text;
+    std::optional<std::time_t> want;
+  } cases[] = {
+      {"2024-06-01T07:30", day + 7 * 3600 + 30 * 60},  // Open-Meteo
+      {"2024-06-01T07:30:15Z", day + 27015},           // MET Norway
+      {"2024-06-01T23:59:60Z", day + 86400},           // a leap second
+      {"2024-6-01T07:30", std::nullopt},               // unpadded
+      {"2024-06-01 07:30", std::nullopt},              // no T
+      {"2024-06-01T7:30", std::nullopt},
+      {"2024-13-01T07:30", std::nullopt},
+      {"2024-06-01T24:00", std::nullopt},
+      {"2024-06-01T07:3", std::nullopt},  // short
+      {"2024-06-01T07:30:x5", std::nullopt},
+      {" 2024-06-01T07:30", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseUtc(c.text), c.want) << c.text;
 }
 
 }  // namespace
