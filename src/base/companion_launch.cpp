@@ -89,17 +89,22 @@ void Nap(long ms) {
 // From here on the code runs in a forked copy of the window, which may have
 // had other threads: only async-signal-safe calls.
 
-// Becomes the server, which ends when its parent does, however that ends.
-[[noreturn]] void ExecServer(char* const* argv, char* const* envp, int logFd, pid_t parent) {
-  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-  if (::getppid() != parent) ::_exit(0);
-  ResetSignals();
+// Standard input from /dev/null, output and errors into the log.
+void NoInputLogTo(int logFd) {
   int null = ::open("/dev/null", O_RDONLY);
   if (null >= 0) ::dup2(null, 0);
   if (logFd >= 0) {
     ::dup2(logFd, 1);
     ::dup2(logFd, 2);
   }
+}
+
+// Becomes the server, which ends when its parent does, however that ends.
+[[noreturn]] void ExecServer(char* const* argv, char* const* envp, int logFd, pid_t parent) {
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (::getppid() != parent) ::_exit(0);
+  ResetSignals();
+  NoInputLogTo(logFd);
   // The window's own descriptors (the display connection among them) stay
   // with the window.
   ::close_range(3, ~0U, 0);
@@ -113,12 +118,7 @@ void Nap(long ms) {
 // once the last window has gone. Then it stops the server and ends.
 [[noreturn]] void KeepServer(char* const* argv, char* const* envp, int logFd, int lockFd) {
   ResetSignals();
-  int null = ::open("/dev/null", O_RDONLY);
-  if (null >= 0) ::dup2(null, 0);
-  if (logFd >= 0) {
-    ::dup2(logFd, 1);
-    ::dup2(logFd, 2);
-  }
+  NoInputLogTo(logFd);
   // Its own open of the lock file only; a copy of the window's share would
   // keep the keeper waiting on itself.
   if (lockFd != 3) ::dup2(lockFd, 3);
