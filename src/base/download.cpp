@@ -160,21 +160,21 @@ bool DownloadFile(const std::string& url, const std::string& path, const Downloa
   return body && WriteFileAtomic(path, *body);
 }
 
+// The file is written as before, but its text comes from memory, not from
+// reading the file back.
 bool DownloadToPage(const std::string& url, const std::string& path, PageLines& page) {
-  DownloadLimits limits = GetDownloadLimits();
-  if (!DownloadFile(url, path, limits)) return false;
-  PageLines loaded;
-  if (!LoadPage(path, loaded, limits.maxBytes)) return false;
-  page = std::move(loaded);
+  auto body = Fetch(url, GetDownloadLimits());
+  if (!body || !WriteFileAtomic(path, *body)) return false;
+  EndAtZeroByte(*body);
+  page = PageLines(std::move(*body));
   return true;
 }
 
 bool DownloadToList(const std::string& url, const std::string& path, TextList& lines) {
-  DownloadLimits limits = GetDownloadLimits();
-  if (!DownloadFile(url, path, limits)) return false;
-  TextList loaded;
-  if (!LoadLines(path, loaded, limits.maxBytes)) return false;
-  lines = std::move(loaded);
+  auto body = Fetch(url, GetDownloadLimits());
+  if (!body || !WriteFileAtomic(path, *body)) return false;
+  EndAtZeroByte(*body);
+  lines = SplitLines(*body);
   return true;
 }
 

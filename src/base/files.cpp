@@ -193,8 +193,7 @@ std::string JoinLines(const TextList& lines) {
 bool LoadLines(const std::string& path, TextList& lines, size_t maxBytes) {
   std::string data;
   if (!ReadFile(path, data, maxBytes)) return false;
-  size_t nul = data.find('\0');
-  if (nul != std::string::npos) data.resize(nul);
+  EndAtZeroByte(data);
   lines = SplitLines(data);
   return true;
 }
@@ -233,10 +232,14 @@ PageLines::PageLines(const TextList& lines) : PageLines(JoinLines(lines)) {}
 bool LoadPage(const std::string& path, PageLines& page, size_t maxBytes) {
   std::string data;
   if (!ReadFile(path, data, maxBytes)) return false;
-  size_t nul = data.find('\0');
-  if (nul != std::string::npos) data.resize(nul);
+  EndAtZeroByte(data);
   page = PageLines(std::move(data));
   return true;
+}
+
+void EndAtZeroByte(std::string& data) {
+  size_t nul = data.find('\0');
+  if (nul != std::string::npos) data.resize(nul);
 }
 
 bool SaveLines(const std::string& path, const TextList& lines) { return WriteFileAtomic(path, JoinLines(lines)); }

@@ -69,6 +69,8 @@ class PageLines {
 
 // Loads path as a page; the text ends at the first zero byte.
 bool LoadPage(const std::string& path, PageLines& page, size_t maxBytes);
+// Text from outside ends at its first zero byte.
+void EndAtZeroByte(std::string& data);
 
 // Loads path as lines; the text ends at the first zero byte.
 bool LoadLines(const std::string& path, TextList& lines, size_t maxBytes = kMaxTextFileBytes);
