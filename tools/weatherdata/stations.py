@@ -44,25 +44,30 @@ def _number(text, where):
     return float(text)
 
 
-def read_table(path):
-    """The rows of stations.tsv in file order; raises TableError on a bad line."""
-    rows = []
+def tsv_rows(path):
+    """(line number, columns) of each line of a tab-separated file that is
+    neither blank nor a # comment."""
     with open(path, encoding="utf-8") as f:
         for number, raw in enumerate(f, 1):
             line = raw.rstrip("\r\n")
-            if not line.strip() or line.startswith("#"):
-                continue
-            cols = line.split("\t")
-            where = f"{path}:{number}"
-            if len(cols) != len(COLUMNS):
-                raise TableError(f"{where}: {len(cols)} columns, expected {len(COLUMNS)}")
-            r = Row(cols[0], cols[1], cols[2], cols[9])
-            r.line = number
-            r.lat, r.lon = _number(cols[3], where), _number(cols[4], where)
-            r.source = cols[5]
-            r.station_name = cols[6]
-            r.station_lat, r.station_lon = _number(cols[7], where), _number(cols[8], where)
-            rows.append(r)
+            if line.strip() and not line.startswith("#"):
+                yield number, line.split("\t")
+
+
+def read_table(path):
+    """The rows of stations.tsv in file order; raises TableError on a bad line."""
+    rows = []
+    for number, cols in tsv_rows(path):
+        where = f"{path}:{number}"
+        if len(cols) != len(COLUMNS):
+            raise TableError(f"{where}: {len(cols)} columns, expected {len(COLUMNS)}")
+        r = Row(cols[0], cols[1], cols[2], cols[9])
+        r.line = number
+        r.lat, r.lon = _number(cols[3], where), _number(cols[4], where)
+        r.source = cols[5]
+        r.station_name = cols[6]
+        r.station_lat, r.station_lon = _number(cols[7], where), _number(cols[8], where)
+        rows.append(r)
     return rows
 
 
@@ -134,13 +139,8 @@ def read_exceptions(path):
     table = {}
     if not os.path.isfile(path):
         return table
-    with open(path, encoding="utf-8") as f:
-        for number, raw in enumerate(f, 1):
-            line = raw.rstrip("\r\n")
-            if not line.strip() or line.startswith("#"):
-                continue
-            cols = line.split("\t")
-            if len(cols) != 5 or not cols[4].strip():
-                raise TableError(f"{path}:{number}: expected kind, province, city, code and a reason")
-            table[(cols[0], cols[1], cols[2])] = (cols[3], cols[4], number)
+    for number, cols in tsv_rows(path):
+        if len(cols) != 5 or not cols[4].strip():
+            raise TableError(f"{path}:{number}: expected kind, province, city, code and a reason")
+        table[(cols[0], cols[1], cols[2])] = (cols[3], cols[4], number)
     return table
