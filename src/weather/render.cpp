@@ -34,6 +34,24 @@ void PutDays(std::string& page, const char* prefix, const Fields& f, size_t firs
     Put(page, std::string(prefix) + std::to_string(d + 1) + "]", f[first + static_cast<size_t>(d) * step]);
 }
 
+// The provider's credit goes where the set asks for it; a set without the
+// placeholder still shows it, above the end of the page, since the data's
+// licence asks for it on every page.
+void PutCredit(std::string& page, const std::string& placeholder, const std::string& credit) {
+  if (page.find(placeholder) != std::string::npos || credit.empty()) {
+    Put(page, placeholder, credit);
+    return;
+  }
+  std::string line = "<div style=\"font-size:11px;color:#707070\">" + credit + "</div>\r\n";
+  size_t end = FoldCase(page).rfind("</body>");
+  page.insert(end == std::string::npos ? page.size() : end, line);
+}
+
+bool IsCredit(const std::string& field) {
+  static const std::string mark = G(u8"数据：");
+  return field.find(mark) != std::string::npos;
+}
+
 bool Digits(const std::string& s, size_t from, size_t n) {
   for (size_t i = from; i < from + n; ++i)
     if (i >= s.size() || s[i] < '0' || s[i] > '9') return false;
@@ -98,7 +116,10 @@ std::string TForeCast::RenderForecastCC(const std::string& record) const {
   PutDays(page, "[wf", f, 5, 5, 3);
   // The issue text names when, and (from the companion server) by whom, the
   // forecast was made.
-  Put(page, "[issue]", f[0]);
+  if (IsCredit(f[0]))
+    PutCredit(page, "[issue]", f[0]);
+  else
+    Put(page, "[issue]", f[0]);
   return page;
 }
 
@@ -113,12 +134,14 @@ std::string TForeCast::RenderForecastCN(const std::string& record) const {
 
 std::string TForeCast::RenderTrendCN(const std::string& record) const {
   Fields f(record);
-  if (f.size() != 35) return {};
+  // A 36th field is the provider's credit.
+  if (f.size() != 35 && (f.size() != 36 || !IsCredit(f[35]))) return {};
   std::string page = BeginPage(*this, TplTrendCN);
   // Within a day the high (offset 3) comes before the low (offset 4).
   const std::pair<const char*, size_t> groups[] = {{"[date", 0}, {"[wsword", 1}, {"[wsgif", 2}, {"[low", 4},
                                                    {"[high", 3}, {"[wf", 5},     {"[zs", 6}};
   for (const auto& [prefix, offset] : groups) PutDays(page, prefix, f, offset, 7, 5);
+  PutCredit(page, "[credit]", f[35]);
   return page;
 }
 
@@ -127,6 +150,7 @@ std::string TForeCast::RenderForecastOnline(const std::string& record) const {
   std::string page = BeginPage(*this, TplForecastOnline);
   const char* prefixes[] = {"[date", "[low", "[high", "[am", "[pm", "[night"};
   for (size_t g = 0; g < 6; ++g) PutDays(page, prefixes[g], f, g * 3, 1, 3);
+  PutCredit(page, "[credit]", IsCredit(f[18]) ? f[18] : std::string());
   return page;
 }
 
@@ -135,6 +159,7 @@ std::string TForeCast::RenderWindOnline(const std::string& record) const {
   std::string page = BeginPage(*this, TplWindOnline);
   const char* prefixes[] = {"[date", "[am", "[pm", "[night"};
   for (size_t g = 0; g < 4; ++g) PutDays(page, prefixes[g], f, g * 3, 1, 3);
+  PutCredit(page, "[credit]", IsCredit(f[12]) ? f[12] : std::string());
   return page;
 }
 

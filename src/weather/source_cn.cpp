@@ -220,8 +220,12 @@ std::string TWeatherCN::GetTrend() {
   QueryDeadline deadline;
   TextList fields;
   frame::Fetch f = frame::FetchPage(GetTrendURL(), TempFile, 251);
-  if (f.fresh) parse::CNTrend(*this, f.lines, fields);
-  std::string record = frame::FinishRecord(fields, f.fresh, 35, frame::CachePath("CNTrend", CityID));
+  std::string credit;
+  if (f.fresh) {
+    parse::CNTrend(*this, f.lines, fields);
+    credit = frame::CreditLine(f.lines);
+  }
+  std::string record = frame::FinishRecord(fields, f.fresh, 35, frame::CachePath("CNTrend", CityID), credit);
   DeleteFile(TempFile);
   return record;
 }

@@ -67,16 +67,54 @@ void StripRecordEnd(std::string& field) {
   while (field.find(kRecordEnd) != std::string::npos) field = ReplaceText(field, kRecordEnd, "", true);
 }
 
-std::string FinishRecord(TextList& fields, bool fresh, size_t count, const std::string& cachePath) {
+std::string CreditLine(const PageLines& lines) {
+  static const std::string mark = G(u8"数据：");
+  // The credit stands at the foot; a page may quote the words higher up.
+  for (size_t n = lines.size(); n-- > 0;) {
+    std::string_view line = lines[n];
+    if (line.find(mark) == std::string_view::npos) continue;
+    // '<' and '>' are never the second byte of a double-byte character.
+    std::string text;
+    bool inTag = false;
+    for (char c : line) {
+      if (c == '<') inTag = true;
+      else if (c == '>') inTag = false;
+      else if (!inTag) text += c;
+    }
+    text = Trim(ReplaceText(text, "&nbsp;", " ", true));
+    if (text.find(mark) == std::string::npos) return {};
+    if (text.size() > kMaxCredit) {
+      size_t end = 0;
+      while (end < text.size()) {
+        size_t step = static_cast<unsigned char>(text[end]) >= 0x81 ? 2 : 1;
+        if (end + step > kMaxCredit) break;
+        end += step;
+      }
+      text.resize(end);
+    }
+    return text;
+  }
+  return {};
+}
+
+std::string FinishRecord(TextList& fields, bool fresh, size_t count, const std::string& cachePath,
+                         const std::string& credit) {
   if (!fresh) {
-    auto cached = cachePath.empty() ? std::nullopt : LoadCacheFile(cachePath, count);
+    std::optional<TextList> cached;
+    if (!cachePath.empty()) {
+      cached = LoadCacheFile(cachePath, count);
+      if (!cached) cached = LoadCacheFile(cachePath, count + 1);
+    }
     if (!cached) return {};
     fields = std::move(*cached);
   }
+  // A fresh parse is counted before its credit joins it.
+  const bool credited = fresh ? fields.size() == count && !credit.empty() : fields.size() == count + 1;
+  if (fresh && credited) fields.push_back(credit);
   // A field holding the terminator would split into more fields when the
   // record is read back, and the page would come out empty.
   for (auto& f : fields) StripRecordEnd(f);
-  if (fields.size() != count) {
+  if (fields.size() != count && !credited) {
     // Otherwise the status line would show whatever an older call left.
     ErrorText = MsgChanged();
     return {};

@@ -64,11 +64,19 @@ std::string CachePath(const std::string& prefix, const std::string& cityId);
 // Every "**?**" out of a field, including one that a removal forms.
 void StripRecordEnd(std::string& field);
 
+// The provider's credit and issue time at the foot of a page ("数据：..."),
+// as plain text without tags, at most kMaxCredit bytes; empty when the page
+// has none (pages of the sites themselves and demo figures).
+inline constexpr size_t kMaxCredit = 160;
+std::string CreditLine(const PageLines& lines);
+
 // The end of every fetch. Fields lose any record terminator first. A fresh parse with the right count becomes the
 // record and the new cache; without a fresh page the cache answers. A fresh
 // page that parses into another count yields nothing, leaves the cache as
 // it was and says the page changed. An empty cachePath
-// means no cache.
-std::string FinishRecord(TextList& fields, bool fresh, size_t count, const std::string& cachePath);
+// means no cache. A non-empty credit follows the counted fields as one
+// more, in the record and the cache; a cache of either length is read.
+std::string FinishRecord(TextList& fields, bool fresh, size_t count, const std::string& cachePath,
+                         const std::string& credit = {});
 
 }  // namespace zel::frame

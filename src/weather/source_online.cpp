@@ -144,8 +144,12 @@ std::string Get(const std::string& address, const std::string& tempFile, void (*
     fresh = DownloadToPage(address, tempFile, lines);
     if (!fresh) ErrorText = MsgNoInner();
   }
-  if (fresh) parse(lines, fields);
-  std::string record = frame::FinishRecord(fields, fresh, count, cachePath);
+  std::string credit;
+  if (fresh) {
+    parse(lines, fields);
+    credit = frame::CreditLine(lines);
+  }
+  std::string record = frame::FinishRecord(fields, fresh, count, cachePath, credit);
   DeleteFile(tempFile);
   return record;
 }

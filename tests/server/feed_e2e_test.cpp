@@ -85,9 +85,9 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
       {"cn",
        "forecast",
        {"数据：Open-Meteo，", "中雨，阴", "\n15\n25\n", "东北风4-5级", "05:01", "19:02", "116.47", "39.80"}},
-      {"cn", "trend", {"\n25\n15\n", "东北风4-5级", "\n26\n16\n"}},
-      {"online", "forecast", {"\n15\n16\n17\n25\n26\n27\n", "中雨\n", "阴\n"}},
-      {"online", "wind", {"东北风4-5级\n"}},
+      {"cn", "trend", {"\n25\n15\n", "东北风4-5级", "\n26\n16\n", "\n数据：Open-Meteo（CC BY 4.0），"}},
+      {"online", "forecast", {"\n15\n16\n17\n25\n26\n27\n", "中雨\n", "阴\n", "\n数据：Open-Meteo（CC BY 4.0），"}},
+      {"online", "wind", {"东北风4-5级\n", "\n数据：Open-Meteo（CC BY 4.0），"}},
   };
   // No --feed-all: the first page of 54511 has it fetched on demand.
   for (const Source& s : sources) {
@@ -99,6 +99,19 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
     for (const char* w : s.want) EXPECT_NE(out.find(w), std::string::npos) << w;
   }
   EXPECT_EQ(fake->Count("/v1/forecast"), 1u) << "one fetch, the later pages find the record fresh";
+  // The page the window shows, poured into the shipped templates, credits
+  // the provider and says when it issued the forecast.
+  app.Write("Weather.ini", zel::test::ReadAll(std::string(ZEL_SOURCE_DIR) + "/data/Weather.ini"));
+  for (const char* f : {"ForeCastOnline.htm", "WendOnline.htm", "ForeCastCC.htm", "ForeCastCN.htm", "WendCN.htm"})
+    app.Write(std::string("Template/default/") + f,
+              zel::test::ReadAll(std::string(ZEL_SOURCE_DIR) + "/data/Template/default/" + f));
+  for (const char* server : {"online", "cc", "cn"}) {
+    std::string page = Shell(std::string(ZEL_APP_DIR) + "/zelmora-cli --app " + app.path() +
+                             " forecast 北京 北京 --server " + server + " 2>&1");
+    EXPECT_NE(page.find("数据：Open-Meteo"), std::string::npos) << server << "\n" << page;
+    EXPECT_TRUE(std::regex_search(page, std::regex("[0-9]{2}:[0-9]{2}发布"))) << server << "\n" << page;
+    EXPECT_EQ(page.find("演示数据"), std::string::npos) << server;
+  }
   // Any other city of the table is fetched the same way on its first page.
   for (const char* station : {"45005", "51463"}) {
     std::string out = cli(sources[0], station);

@@ -65,6 +65,56 @@ TEST_F(RenderTest, PlaceholdersGetTheirFields) {
   EXPECT_EQ(m->RenderForecastCC(Record(cc)), "v1 v2 v3 v4 v5 v11 v12 v15 2006-03-20 08");
 }
 
+TEST_F(RenderTest, ProviderCreditShowsOnEveryPage) {
+  // The live feed's credit is the field after the counted ones (online,
+  // trend) or the CC issue text; a set without its placeholder still shows it.
+  const std::string credit = G(u8"数据：Open-Meteo（CC BY 4.0），2026-12-08 14:00发布");
+  const std::string div = "<div style=\"font-size:11px;color:#707070\">" + credit + "</div>\r\n";
+  struct Page {
+    std::string TForeCast::*tpl;
+    std::string (TForeCast::*render)(const std::string&) const;
+    size_t fields;
+    const char* placeholder;
+  };
+  const Page pages[] = {
+      {&TForeCast::TplForecastOnline, &TForeCast::RenderForecastOnline, 18, "[credit]"},
+      {&TForeCast::TplWindOnline, &TForeCast::RenderWindOnline, 12, "[credit]"},
+      {&TForeCast::TplTrendCN, &TForeCast::RenderTrendCN, 35, "[credit]"},
+      {&TForeCast::TplForecastCC, &TForeCast::RenderForecastCC, 16, "[issue]"},
+  };
+  struct Case {
+    std::string tpl, want;
+    bool credited;
+    const char* why;
+  };
+  for (const auto& p : pages) {
+    const std::string ph = p.placeholder;
+    const Case cases[] = {
+        {"<p>" + ph + "</p>", "<p>" + credit + "</p>", true, "where the set puts it"},
+        {"<html><body>x</BODY></html>", "<html><body>x" + div + "</BODY></html>", true, "above the end of the page"},
+        {"x", "x" + div, true, "a page without an end: at the end"},
+        {"<p>" + ph + "</p>", "<p></p>", false, "a site's own page: nothing"},
+        {"x", "x", false, "nor anything added"},
+    };
+    for (const auto& c : cases) {
+      m.get()->*p.tpl = c.tpl;
+      TextList f = Numbered(p.fields);
+      if (c.credited && ph == "[issue]")
+        f[0] = credit;
+      else if (c.credited)
+        f.push_back(credit);
+      else if (ph == "[issue]")
+        f[0].clear();
+      EXPECT_EQ(U((m.get()->*p.render)(Record(f))), U(c.want)) << p.fields << ": " << c.why;
+    }
+  }
+  // The trend's 36th field must be a credit.
+  EXPECT_EQ(m->RenderTrendCN(Record(Numbered(36))), "");
+  // An issue text without a credit stays where the set puts it, or nowhere.
+  m->TplForecastCC = "x";
+  EXPECT_EQ(m->RenderForecastCC(Record(Numbered(16))), "x");
+}
+
 TEST_F(RenderTest, ReplacementRules) {
   struct Case {
     std::string tpl, want, why;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "weather/cache.h"
+#include "weather/source_frame.h"
 #include "weather/sources.h"
 #include "weather/status.h"
 #include "weather_fixture.h"
@@ -457,6 +458,65 @@ TEST_F(SourceTest, OnlineInnerPageMissing) {
   ErrorText.clear();
   EXPECT_EQ(Online(), "");
   EXPECT_EQ(U(ErrorText), Utf8(u8"有错误发生，错误原因：没有该地区数据，请稍后再试或使用别的服务器！"));
+}
+
+TEST_F(SourceTest, ProviderCreditFollowsTheRecordAndItsCache) {
+  // The companion server's live feed puts "数据：..." at the foot of the
+  // pages that have no field for it; it rides as one more field.
+  struct Case {
+    std::string prefix, target, fixture;
+    std::string (SourceTest::*get)();
+    size_t fields;
+  };
+  const Case cases[] = {
+      {"Online", "/online/fc/54511.htm", "online_forecast.htm", &SourceTest::Online, 18},
+      {"OnlineTrend", "/online/wind/54511.htm", "online_wind.htm", &SourceTest::Wind, 12},
+      {"CNTrend", kTrend, "cn_trend.htm", &SourceTest::Trend, 35},
+  };
+  const std::string credit = G(u8"数据：Open-Meteo（CC BY 4.0），2026-12-08 14:00发布");
+  for (const auto& c : cases) {
+    TextList page = FixtureLines(c.fixture);
+    page.insert(page.end() - 1, "</table><p>" + credit + "&nbsp;</p>");
+    srv.Set(c.target, Page(page));
+    TextList f = Fields((this->*c.get)());
+    ASSERT_EQ(f.size(), c.fields + 1) << c.prefix;
+    EXPECT_EQ(U(f.back()), U(credit)) << c.prefix;
+    EXPECT_EQ(LoadCacheFile(CacheFileName(c.prefix, "54511"), c.fields + 1).value_or(TextList{}), f) << c.prefix;
+    SetOnlineOverride(false);
+    EXPECT_EQ(Fields((this->*c.get)()), f) << c.prefix << ": offline, the credit comes from the cache";
+    TextList old = WriteCache(c.prefix, c.fields);
+    EXPECT_EQ(Fields((this->*c.get)()), old) << c.prefix << ": a cache without credit still reads";
+    SetOnlineOverride(std::nullopt);
+    // The plain site page keeps its own count.
+    srv.Set(c.target, Page(FixtureLines(c.fixture)));
+    EXPECT_EQ(Fields((this->*c.get)()).size(), c.fields) << c.prefix;
+  }
+}
+
+TEST(CreditLine, CutFromTheFootOfThePage) {
+  struct Case {
+    TextList lines;
+    std::u8string_view want;
+    const char* why;
+  };
+  const std::string long_ = G(u8"数据：") + std::string(153, 'x') + G(u8"发布");
+  const Case cases[] = {
+      {{"<p>a</p>", G(u8"<p><b>数据：</b>MET Norway，08:00发布</p>")}, u8"数据：MET Norway，08:00发布", "tags dropped"},
+      {{G(u8"数据：甲"), "x", G(u8"<i>数据：乙</i>")}, u8"数据：乙", "the last line that has it"},
+      {{"<p>plain</p>"}, u8"", "a page of the site itself"},
+      {{G(u8"<a title=\"数据：\">link</a>")}, u8"", "only inside a tag"},
+      {{G(u8"<p>数据：丙<!-- unclosed")}, u8"数据：丙", "an unclosed tag ends the text"},
+      {{long_}, u8"", "cut below the limit at a character boundary"},
+  };
+  for (const auto& c : cases) {
+    std::string got = frame::CreditLine(PageLines(c.lines));
+    if (std::string(c.why).starts_with("cut")) {
+      EXPECT_LE(got.size(), frame::kMaxCredit);
+      EXPECT_EQ(got.size(), frame::kMaxCredit - 1) << "a double-byte character does not fit in the last byte";
+      continue;
+    }
+    EXPECT_EQ(U(got), Utf8(c.want)) << c.why;
+  }
 }
 
 TEST_F(SourceTest, MalformedPagesNeverReadPastTheirEnd) {

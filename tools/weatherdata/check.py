@@ -27,14 +27,15 @@ def numbered(prefix, count):
 # The placeholders each renderer fills, by template file.
 PLACEHOLDERS = {
     "ForeCastOnline.htm": ["[path]", "[city]"] + sum((numbered(p, 3) for p in
-                                                    ("date", "low", "high", "am", "pm", "night")), []),
-    "WendOnline.htm": ["[path]", "[city]"] + sum((numbered(p, 3) for p in ("date", "am", "pm", "night")), []),
-    "ForeCastCC.htm": ["[path]", "[city]"] + sum((numbered(p, 3) for p in
-                                                ("date", "low", "high", "ws", "wd", "wf")), []),
+                                                    ("date", "low", "high", "am", "pm", "night")), []) + ["[credit]"],
+    "WendOnline.htm": ["[path]", "[city]", "[credit]"] + sum((numbered(p, 3) for p in ("date", "am", "pm", "night")),
+                                                            []),
+    "ForeCastCC.htm": ["[path]", "[city]", "[issue]"] + sum((numbered(p, 3) for p in
+                                                           ("date", "low", "high", "ws", "wd", "wf")), []),
     "ForeCastCN.htm": ["[path]", "[city]"] + [f"[{p}]" for p in
                                             ("date", "wsword", "wsgif", "low", "high", "wf", "rc", "rl", "dj", "bw", "hb")],
-    "WendCN.htm": ["[path]", "[city]"] + sum((numbered(p, 5) for p in
-                                            ("date", "wsword", "wsgif", "low", "high", "wf", "zs")), []),
+    "WendCN.htm": ["[path]", "[city]", "[credit]"] + sum((numbered(p, 5) for p in
+                                                        ("date", "wsword", "wsgif", "low", "high", "wf", "zs")), []),
 }
 AUTHOR_KEYS = ("author", "date", "email", "http")
 ICON_NAMES = [f"{c:02d}.gif" for c in range(32)] + [f"fl{f}.gif" for f in range(13)] + ["zhong.gif"]

@@ -152,15 +152,18 @@ DEFAULT_CN_BODY = default_head("24小时天气预报", "中国气象影视信息
 DEFAULT = {
     "ForeCastOnline.htm": page(DEFAULT_STYLE, default_head("三日天气预报", "天气在线") + "\n"
                                + default_cards(3, DEFAULT_ONLINE_ROWS)
-                               + '\n<div class="foot">气温单位：摄氏度　点“风力预报”看三日风力</div>'),
+                               + '\n<div class="foot">气温单位：摄氏度　点“风力预报”看三日风力</div>'
+                               + '\n<div class="foot">[credit]</div>'),
     "WendOnline.htm": page(DEFAULT_STYLE, default_head("三日风力预报", "天气在线") + "\n"
-                           + default_cards(3, DEFAULT_WIND_ROWS), title="[city]风力预报"),
+                           + default_cards(3, DEFAULT_WIND_ROWS)
+                           + '\n<div class="foot">[credit]</div>', title="[city]风力预报"),
     "ForeCastCC.htm": page(DEFAULT_STYLE, default_head("三日天气预报", "中央气象台") + "\n"
                            + default_cards(3, DEFAULT_CC_ROWS)
                            + '\n<div class="foot">[issue]</div>'),
     "ForeCastCN.htm": page(DEFAULT_STYLE, DEFAULT_CN_BODY),
     "WendCN.htm": page(DEFAULT_STYLE, default_head("五日天气趋势", "中国气象影视信息网") + "\n"
-                       + default_cards(5, DEFAULT_TREND_ROWS), title="[city]天气趋势"),
+                       + default_cards(5, DEFAULT_TREND_ROWS)
+                       + '\n<div class="foot">[credit]</div>', title="[city]天气趋势"),
     "author.ini": """[main]
 author=Zelmora
 date=2026-12-08
@@ -186,6 +189,7 @@ td { font-size: 12px; line-height: 16px; }
 .high { color: #b8321a; font-weight: bold; }
 img { vertical-align: middle; }
 .note { color: #8a7a52; text-align: right; }
+.credit { font-size: 11px; line-height: 13px; }
 """
 
 
@@ -195,11 +199,11 @@ def classic_title(what, source):
 </table>"""
 
 
-def classic_grid(columns, n, row, widths=None):
+def classic_grid(columns, n, row, widths=None, padding=2):
     heads = "".join(
         f'<td class="cols"{f" width={chr(34)}{widths[i]}{chr(34)}" if widths and widths[i] else ""}>{c}</td>'
         for i, c in enumerate(columns))
-    return f"""<table class="grid" width="100%" cellspacing="1" cellpadding="2" border="0">
+    return f"""<table class="grid" width="100%" cellspacing="1" cellpadding="{padding}" border="0">
 <tr>{heads}</tr>
 {days(n, row)}
 </table>"""
@@ -226,12 +230,13 @@ CLASSIC = {
         lambda k: f'<tr class="row"><td class="date">[date{k}]</td><td class="mid">[am{k}]</td>'
                   f'<td class="mid">[pm{k}]</td><td class="mid">[night{k}]</td>'
                   f'<td class="mid"><span class="low">[low{k}]</span>～<span class="high">[high{k}]</span></td></tr>',
-        ["64", "", "", "", "58"]) + '\n<div class="note">上午、下午、夜间分别预报</div>'),
+        ["64", "", "", "", "58"]) + '\n<div class="note">上午、下午、夜间分别预报</div>'
+        + '\n<div class="note">[credit]</div>'),
     "WendOnline.htm": page(CLASSIC_STYLE, classic_title("三日风力", "天气在线") + "\n" + classic_grid(
         ["日期", "上午", "下午", "夜间"], 3,
         lambda k: f'<tr class="row"><td class="date">[date{k}]</td><td class="mid">[am{k}]</td>'
                   f'<td class="mid">[pm{k}]</td><td class="mid">[night{k}]</td></tr>',
-        ["64", "", "", ""]), title="[city]风力预报"),
+        ["64", "", "", ""]) + '\n<div class="note">[credit]</div>', title="[city]风力预报"),
     "ForeCastCC.htm": page(CLASSIC_STYLE, classic_title("三日天气", "中央气象台") + "\n" + classic_grid(
         ["日期", "天气", "气温(℃)", "风力"], 3,
         lambda k: f'<tr class="row"><td class="date">[date{k}]</td>'
@@ -246,7 +251,7 @@ CLASSIC = {
                   f'<td>[wsgif{k}] [wsword{k}]</td>'
                   f'<td class="mid"><span class="low">[low{k}]</span>～<span class="high">[high{k}]</span></td>'
                   f'<td class="mid">[wf{k}]</td><td class="mid">[zs{k}]</td></tr>',
-        ["56", "", "52", "", "42"]), title="[city]天气趋势"),
+        ["56", "", "52", "", "42"], padding=1) + '\n<div class="note credit">[credit]</div>', title="[city]天气趋势"),
     "author.ini": """[main]
 author=Zelmora 经典版
 date=2026-12-08

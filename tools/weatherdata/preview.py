@@ -24,14 +24,19 @@ def cc_icons(*codes):
     return "".join(img(c, ' height="19"') for c in codes)
 
 
+# What the companion server's live feed puts at the foot of its pages.
+CREDIT = "数据：Open-Meteo（CC BY 4.0），2026-12-08 14:00发布"
+
 SAMPLES = {
     "ForeCastOnline.htm": {
         "date": ["12月9日", "12月10日", "12月11日"], "low": ["-3", "-1", "0"], "high": ["5", "7", "6"],
         "am": ["多云", "晴", "小雨"], "pm": ["晴", "多云", "中到大雨"], "night": ["阴", "雷阵雨伴有冰雹", "小雪"],
+        "credit": CREDIT,
     },
     "WendOnline.htm": {
         "date": ["12月9日", "12月10日", "12月11日"], "am": ["北风3-4级", "微风", "东南风2-3级"],
         "pm": ["西北风4-5级转3-4级", "北风2级", "东风3级"], "night": ["北风2-3级", "微风", "南风1-2级"],
+        "credit": CREDIT,
     },
     "ForeCastCC.htm": {
         "date": ["12月 31日", "1月 1日", "1月 2日"], "low": ["-6", "-4", "-2"], "high": ["3", "", "5"],
@@ -57,6 +62,7 @@ SAMPLES = {
         "zs": [f'<img border="0" src="{APP}images/fl{f}.gif" width="28" height="35">' for f in (3, 1)]
               + [f'<img border="0" src="{APP}images/zhong.gif" width="40" height="23">']
               + [f'<img border="0" src="{APP}images/fl{f}.gif" width="28" height="35">' for f in (4, 6)],
+        "credit": CREDIT,
     },
 }
 
