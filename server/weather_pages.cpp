@@ -117,9 +117,11 @@ std::string DayWords(const StationForecast& f, const DayForecast& d) {
 }  // namespace
 
 std::string Today() {
-  std::time_t t = std::time(nullptr);
+  // The stations' days run on Beijing time (UTC+8, no summer time), whatever
+  // clock the machine keeps: a record begins with Beijing's today.
+  std::time_t t = std::time(nullptr) + 8 * 3600;
   std::tm tm{};
-  localtime_r(&t, &tm);
+  gmtime_r(&t, &tm);
   char buf[16];
   std::strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
   return buf;

@@ -53,7 +53,7 @@ std::string OnlineWindPage(const StationForecast& f);
 // Station code -> city name (GBK) from a Weather.ini catalogue.
 std::map<std::string, std::string> LoadStations(const std::string& weatherIni);
 
-// Local date as yyyy-mm-dd and the date n days later.
+// Today's date in China (UTC+8) as yyyy-mm-dd, and the date n days later.
 std::string Today();
 std::string AddDays(const std::string& ymd, int n);
 

@@ -3,6 +3,9 @@
 // and a forecast record in the provider folder is served as it is.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+
 #include "base/appenv.h"
 #include "base/files.h"
 #include "base/text.h"
@@ -109,6 +112,38 @@ TEST(ForecastRecords, RefuseWhatWouldMisleadOrBreakThePages) {
       today);
   ASSERT_TRUE(f);
   EXPECT_EQ(f->days[0].am.find_first_of("<>\r\n|\""), std::string::npos) << f->days[0].am;
+}
+
+TEST(ForecastRecords, TodayIsBeijingsWhateverClockTheMachineKeeps) {
+  // Records begin with Beijing's today; a server on another clock must not
+  // refuse them for the hours its own date differs.
+  const char* old = std::getenv("TZ");
+  const std::string saved = old ? old : "";
+  auto localDate = [] {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[16];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
+    return std::string(buf);
+  };
+  for (const char* tz : {"Etc/GMT+12", "UTC", "America/Los_Angeles", "Pacific/Kiritimati", "Asia/Shanghai"}) {
+    ::setenv("TZ", "Asia/Shanghai", 1);
+    ::tzset();
+    std::string beijing = localDate();
+    ::setenv("TZ", tz, 1);
+    ::tzset();
+    std::string today = Today();
+    ::setenv("TZ", "Asia/Shanghai", 1);
+    ::tzset();
+    if (localDate() != beijing) continue;  // midnight passed in between
+    EXPECT_EQ(today, beijing) << tz;
+  }
+  if (old)
+    ::setenv("TZ", saved.c_str(), 1);
+  else
+    ::unsetenv("TZ");
+  ::tzset();
 }
 
 TEST(ForecastRecords, WeatherWordsPickTheirPhenomenonCode) {
