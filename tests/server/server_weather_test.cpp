@@ -116,33 +116,27 @@ TEST(ForecastRecords, RefuseWhatWouldMisleadOrBreakThePages) {
 
 TEST(ForecastRecords, TodayIsBeijingsWhateverClockTheMachineKeeps) {
   // Records begin with Beijing's today; a server on another clock must not
-  // refuse them for the hours its own date differs.
+  // refuse them for the hours its own date differs. tzdata is the oracle.
   const char* old = std::getenv("TZ");
   const std::string saved = old ? old : "";
-  auto localDate = [] {
-    std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char buf[16];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
-    return std::string(buf);
-  };
-  for (const char* tz : {"Etc/GMT+12", "UTC", "America/Los_Angeles", "Pacific/Kiritimati", "Asia/Shanghai"}) {
-    ::setenv("TZ", "Asia/Shanghai", 1);
-    ::tzset();
-    std::string beijing = localDate();
+  auto in = [](const char* tz, std::string (*date)()) {
     ::setenv("TZ", tz, 1);
     ::tzset();
-    std::string today = Today();
-    ::setenv("TZ", "Asia/Shanghai", 1);
-    ::tzset();
-    if (localDate() != beijing) continue;  // midnight passed in between
-    EXPECT_EQ(today, beijing) << tz;
+    return date();
+  };
+  auto localDate = []() -> std::string {
+    std::time_t t = std::time(nullptr);
+    char buf[16];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d", std::localtime(&t));
+    return buf;
+  };
+  for (const char* tz : {"Etc/GMT+12", "UTC", "America/Los_Angeles", "Pacific/Kiritimati", "Asia/Shanghai"}) {
+    std::string beijing = in("Asia/Shanghai", localDate), today = in(tz, Today);
+    if (in("Asia/Shanghai", localDate) == beijing) {  // else midnight passed in between
+      EXPECT_EQ(today, beijing) << tz;
+    }
   }
-  if (old)
-    ::setenv("TZ", saved.c_str(), 1);
-  else
-    ::unsetenv("TZ");
+  old ? ::setenv("TZ", saved.c_str(), 1) : ::unsetenv("TZ");
   ::tzset();
 }
 
