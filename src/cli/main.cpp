@@ -84,6 +84,7 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err) {
   if (app.empty()) app = PrepareAppFolders(ExecutableFolder()).app;  // as the window does
   if (!DirExists(app)) return UsageError(io, "application folder \"" + app + "\" does not exist");
   SetAppPath(app);
+  RemoveLeftoverTemps(app);  // what a killed run (window or CLI) left half-written
   LoadSysSettings();
   std::string name = args[i];
   Args rest(args.begin() + static_cast<long>(i) + 1, args.end());

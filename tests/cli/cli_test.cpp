@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <sstream>
 
 #include "cli/cli.h"
@@ -44,6 +47,17 @@ TEST(Cli, ReadsALineOfACacheFileWrittenByTheProgram) {
   CliRun u = Cli({"--app", app.path(), "unscramble", line});
   EXPECT_EQ(u.rc, 0);
   EXPECT_EQ(u.out, "北风3-4级\n");
+}
+
+TEST(Cli, ClearsTemporariesAKilledRunLeft) {
+  AppFolder app;
+  pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string temp = "Download/CC54511.txt.tmp" + std::to_string(gone) + "-1";
+  app.Write(temp, "half");
+  EXPECT_EQ(Cli({"--app", app.path(), "scramble", "x"}).rc, 0);
+  EXPECT_FALSE(app.Exists(temp));
 }
 
 TEST(Cli, BadInputAndUsageErrorsExitTwoWithAMessage) {
