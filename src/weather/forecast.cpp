@@ -30,8 +30,9 @@ TForeCast::TForeCast() : Catalogue(AppPath() + "Favorite.ini") {
   // from an update, so only so many are taken.
   TextList keys = Catalogue.ReadSection("Favorite");
   if (keys.size() > kMaxFavorites) {
-    std::fprintf(stderr, "zelmora: Favorite.ini holds %zu favourites, only the first %zu are used\n", keys.size(),
+    std::fprintf(stderr, "zelmora: Favorite.ini holds %zu favourites, only the first %zu are shown\n", keys.size(),
                  kMaxFavorites);
+    FavBeyond.assign(keys.begin() + kMaxFavorites, keys.end());
     keys.resize(kMaxFavorites);
   }
   for (const auto& key : keys) {
@@ -105,7 +106,7 @@ void TForeCast::SetSource(int n) {
 
 std::string TForeCast::StationCode() const { return Catalogue.ReadString(Province, City, ""); }
 
-bool SaveFavoritesFile(const TextList& provinces, const TextList& cities) {
+bool SaveFavoritesFile(const TextList& provinces, const TextList& cities, const TextList& beyond) {
   IniFile fav(AppPath() + "Favorite.ini");
   // One whole-file write, so a crash never leaves half a list.
   std::lock_guard<std::mutex> lock(PathLock(fav.FileName()));
@@ -124,11 +125,12 @@ bool SaveFavoritesFile(const TextList& provinces, const TextList& cities) {
     if (!in) kept.push_back(l);
   }
   while (!kept.empty() && Trim(kept.back()).empty()) kept.pop_back();
-  if (!cities.empty()) {
+  if (!cities.empty() || !beyond.empty()) {
     if (!kept.empty()) kept.push_back("");
     kept.push_back("[Favorite]");
     for (size_t i = 0; i < cities.size(); ++i)
       kept.push_back((i < provinces.size() ? provinces[i] : std::string()) + "-" + cities[i] + "=");
+    for (const auto& key : beyond) kept.push_back(key + "=");
   }
   return WriteFileAtomicLocked(fav.FileName(), JoinLines(kept));
 }

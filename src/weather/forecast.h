@@ -14,8 +14,8 @@ namespace zel {
 
 class Browser;
 
-// Favourites beyond this many in Favorite.ini are ignored (with a line on
-// stderr).
+// Favourites beyond this many in Favorite.ini are not shown (with a line on
+// stderr) but kept in the file; the list takes no more than this many.
 constexpr size_t kMaxFavorites = 200;
 
 class TForeCast {
@@ -30,6 +30,9 @@ class TForeCast {
   TWeatherCN SourceCN;
   IniFile Catalogue;
   TextList FavProvinces, FavCities;
+  // The keys of Favorite.ini beyond kMaxFavorites, as read; saved after
+  // the shown ones, so a save never drops them.
+  TextList FavBeyond;
   std::string City, Province;
   TextList Provinces, Cities;
   std::string DataFile;
@@ -71,8 +74,9 @@ class TForeCast {
 };
 
 // Writes Favorite.ini from the favourites list: section Favorite erased,
-// then one key province-city per row, empty values, in list order.
-bool SaveFavoritesFile(const TextList& provinces, const TextList& cities);
+// then one key province-city per row, empty values, in list order, then
+// the keys in beyond as they are.
+bool SaveFavoritesFile(const TextList& provinces, const TextList& cities, const TextList& beyond = {});
 
 // Display name of source n (1 online, 3 CN, else CC).
 std::string SourceCaption(int n);

@@ -202,6 +202,11 @@ void WeatherTab::btnAddFavoriteClick() {
   std::string city = v_.lsbCity->Item(sel), province = ComboText(v_.cboProvince);
   for (int i = 0; i < v_.lsbSC->Count(); ++i)
     if (v_.lsbSC->Item(i) == city && forecast_->FavoriteProvince(i) == province) return;
+  if (static_cast<size_t>(v_.lsbSC->Count()) >= kMaxFavorites) {
+    // One more would be saved but not shown at the next start.
+    v_.lblInfo->SetText(G(u8"收藏夹已满（最多") + std::to_string(kMaxFavorites) + G(u8"个城市），请先删除不用的收藏！"));
+    return;
+  }
   v_.lsbSC->Add(city);
   forecast_->AddFavorite(province, city);
   SaveFavorites();
@@ -224,7 +229,7 @@ void WeatherTab::SaveFavorites() {
     provinces.push_back(forecast_->FavoriteProvince(i));
     cities.push_back(v_.lsbSC->Item(i));
   }
-  SaveFavoritesFile(provinces, cities);
+  SaveFavoritesFile(provinces, cities, forecast_->FavBeyond);
 }
 
 int WeatherTab::StartPrefetch() {

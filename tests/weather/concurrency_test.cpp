@@ -134,7 +134,9 @@ TEST(PrefetchPool, FavouritesBeyondTheCapAreIgnored) {
     app.Write("Favorite.ini", fav);
     TForeCast m;
     EXPECT_EQ(m.FavCities.size(), c.used) << c.inFile;
-    if (c.used) EXPECT_EQ(m.FavCities.back(), G(u8"城") + std::to_string(c.used - 1)) << "the first ones are kept";
+    if (c.used) {
+      EXPECT_EQ(m.FavCities.back(), G(u8"城") + std::to_string(c.used - 1)) << "the first ones are kept";
+    }
   }
 }
 
