@@ -86,8 +86,8 @@ std::string Fill(std::string page, const std::string& witness) {
 }
 
 struct Witness {
-  test::LoopbackServer server;
   std::atomic<int> hits{0};
+  test::LoopbackServer server;  // stops before what its handler touches
   Witness() {
     server.http().set_pre_routing_handler([this](const httplib::Request&, httplib::Response& res) {
       ++hits;

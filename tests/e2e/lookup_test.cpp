@@ -26,8 +26,8 @@ std::string Page(const char* field, const std::string& action, const std::string
 
 // Answers by the typed value; every answer page carries the form again.
 struct LookupServer {
-  test::LoopbackServer server;
   std::atomic<int> queries{0};
+  test::LoopbackServer server;  // stops before what its handlers touch
   explicit LookupServer(int port = 0) {
     auto send = [](httplib::Response& res, const std::string& html) {
       res.set_content(html, "text/html; charset=gbk");

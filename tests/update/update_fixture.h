@@ -39,9 +39,11 @@ class UpdateServer {
   std::atomic<int> dataRequests{0};
 
  private:
-  LoopbackServer srv_;
   std::mutex mu_;
   std::map<std::string, std::string> files_;
+  // Last, so it stops before what its handler reads goes away: a killed
+  // client's connection may still be served while the test ends.
+  LoopbackServer srv_;
 };
 
 inline UpdateSettings SettingsFor(const AppFolder& app, const UpdateServer& srv, const std::string& local) {

@@ -89,10 +89,10 @@ TEST_F(PrefetchTest, OfflineFavouriteComesFromTheCache) {
 TEST(PrefetchPool, AFewWorkersTakeTheFavouritesInListOrder) {
   constexpr int kFavourites = 12;
   AppFolder app;
-  LoopbackServer srv;
   std::mutex m;
   int inFlight = 0, most = 0;
   std::vector<int> arrivals;
+  LoopbackServer srv;  // after what its handler touches: it stops first
   srv.http().Get("/nmc/citySearch.do", [&](const httplib::Request& req, httplib::Response& res) {
     {
       std::lock_guard<std::mutex> lock(m);

@@ -79,11 +79,12 @@ class PageServer {
   }
 
  private:
-  LoopbackServer server_;
   std::mutex m_;
   std::map<std::string, std::string> pages_;
   std::map<std::string, int> hits_;
   std::atomic<int> requests_{0};
+  // Last, so it stops before what its handler reads goes away.
+  LoopbackServer server_;
 };
 
 // An application folder with the fixture catalogue and both template sets,
