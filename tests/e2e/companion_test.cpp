@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <regex>
 #include <thread>
 
@@ -15,6 +16,8 @@
 #include "app/tab_mobile.h"
 #include "app/tab_weather.h"
 #include "base/ini.h"
+#include "weather/forecast.h"
+#include "weather/memo.h"
 #include "e2e/e2e_util.h"
 #include "support/fakes.h"
 #include "support/testutil.h"
@@ -22,10 +25,17 @@
 namespace zel {
 namespace {
 
-// zelmora-server on a free loopback port, stopped with the test.
+// zelmora-server on a free loopback port, stopped with the test; more
+// arguments follow the defaults (a later --data wins).
 class Companion {
  public:
-  Companion() {
+  explicit Companion(std::vector<std::string> more = {}) {
+    std::vector<std::string> args{std::string(ZEL_APP_DIR) + "/zelmora-server", "--port", "0", "--data",
+                                  std::string(ZEL_APP_DIR) + "/serverdata"};
+    args.insert(args.end(), more.begin(), more.end());
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     int fds[2];
     if (::pipe(fds) != 0) return;
     pid_ = ::fork();
@@ -33,9 +43,7 @@ class Companion {
       ::dup2(fds[1], 2);
       ::dup2(fds[1], 1);
       ::close(fds[0]);
-      std::string exe = std::string(ZEL_APP_DIR) + "/zelmora-server";
-      std::string data = std::string(ZEL_APP_DIR) + "/serverdata";
-      ::execl(exe.c_str(), exe.c_str(), "--port", "0", "--data", data.c_str(), static_cast<char*>(nullptr));
+      ::execv(argv[0], argv.data());
       ::_exit(127);
     }
     ::close(fds[1]);
@@ -117,6 +125,85 @@ TEST(Companion, LookupsForecastAndFirstUpdateAgainstTheCompanionServer) {
   // The first start's update: the publication's data version lands in Sys.ini.
   IniFile sys(app.path() + "Sys.ini");
   EXPECT_TRUE(e2e::PumpUntil([&] { return sys.ReadString("main", "DataVersion", "0") != "0"; }, 20000));
+  f->Destroy();
+  e2e::Pump(200);
+}
+
+// ./run.sh with its live feed on, the provider a loopback fake: the pages
+// the window shows carry the provider's figures, its credit and the issue
+// time, with no demo label.
+TEST(Companion, LiveFeedPagesInTheWindowCreditTheProvider) {
+  // Beijing's today and the four days after, as Open-Meteo writes them.
+  auto day = [](int n) {
+    std::time_t t = std::time(nullptr) + 8 * 3600 + n * 86400;
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char buf[16];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
+    return std::string(buf);
+  };
+  std::string times, hours, codes;
+  for (int d = 0; d < 5; ++d) {
+    times += std::string(d ? "," : "") + "\"" + day(d) + "\"";
+    for (int h = 0; h < 24; ++h) {
+      char t[40];
+      std::snprintf(t, sizeof t, "%s\"%sT%02d:00\"", d || h ? "," : "", day(d).c_str(), h);
+      hours += t;
+      codes += std::string(d || h ? "," : "") + "3";
+    }
+  }
+  auto series = [](const char* v) { return std::string("[") + v + "," + v + "," + v + "," + v + "," + v + "]"; };
+  const std::string answer =
+      "{\"latitude\":23.13,\"longitude\":113.26,\"elevation\":21,\"utc_offset_seconds\":28800,"
+      "\"timezone\":\"Asia/Shanghai\",\"daily\":{\"time\":[" + times + "],\"weather_code\":" + series("3") +
+      ",\"temperature_2m_max\":" + series("27.2") + ",\"temperature_2m_min\":" + series("18.6") +
+      ",\"wind_speed_10m_max\":" + series("6.1") + ",\"wind_direction_10m_dominant\":" + series("45") +
+      ",\"precipitation_sum\":" + series("0") + ",\"sunrise\":[" + times + "],\"sunset\":[" + times +
+      "]},\"hourly\":{\"time\":[" + hours + "],\"weather_code\":[" + codes + "]}}";
+  test::LoopbackServer provider;
+  provider.http().Get("/v1/forecast", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(answer, "application/json");
+  });
+  provider.Start();
+  test::TempDir data;
+  data.Write("coordinates.tsv", "#station\tlatitude\tlongitude\tprovince\tcity\n59287\t23.13\t113.26\t广东\t广州\n");
+  Companion server({"--data", data.path(), "--stations", std::string(ZEL_APP_DIR) + "/Weather.ini", "--images",
+                    std::string(ZEL_APP_DIR) + "/images", "--feed", "open-meteo", "--feed-url", provider.base(),
+                    "--feed-contact", "test@example.org"});
+  ASSERT_FALSE(server.base().empty()) << "zelmora-server did not start";
+  test::AppFolder app;
+  app.CopyShippedData();
+  app.UseServer(server.base());
+  IniFile(app.path() + "Sys.ini").WriteString("main", "WeatherServer", SourceCaption(1));
+  PageMemo::Instance().Clear();  // pages an earlier window of this process showed
+  auto* f = new Tfrm_main(app.path());
+  test::FakeShell shell;
+  f->SetShell(&shell);
+  f->Show();
+
+  WeatherTabPanel& w = *f->TabSheet1;
+  e2e::SelectRow(w.cboProvince, w.cboProvince->FindString(wxString::FromUTF8("广东")));
+  e2e::SelectRow(w.lsbCity, w.lsbCity->FindString(wxString::FromUTF8("广州")));
+  struct Page {
+    wxButton* button;
+    const char *heading, *figures;
+  };
+  for (const Page& p : {Page{w.btnWeather, "三日天气预报", "19～27℃"}, Page{w.btnWend, "三日风力预报", "东北风4-5级"}}) {
+    e2e::Click(p.button);
+    std::string text;
+    EXPECT_TRUE(e2e::PumpUntil(
+        [&] {
+          text = e2e::BodyTextUtf8(w.Browser1());
+          return text.find(p.heading) != std::string::npos;
+        },
+        20000))
+        << p.heading << ": " << text;
+    EXPECT_NE(text.find(p.figures), std::string::npos) << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex("数据：Open-Meteo（CC BY 4\\.0），[0-9]{4}-[0-9]{2}-[0-9]{2} "
+                                                   "[0-9]{2}:[0-9]{2}发布")))
+        << text;
+    EXPECT_EQ(text.find("演示数据"), std::string::npos) << text;
+  }
   f->Destroy();
   e2e::Pump(200);
 }
