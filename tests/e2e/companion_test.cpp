@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <nlohmann/json.hpp>
 #include <ctime>
 #include <regex>
 #include <thread>
@@ -133,33 +134,22 @@ TEST(Companion, LookupsForecastAndFirstUpdateAgainstTheCompanionServer) {
 // the window shows carry the provider's figures, its credit and the issue
 // time, with no demo label.
 TEST(Companion, LiveFeedPagesInTheWindowCreditTheProvider) {
-  // Beijing's today and the four days after, as Open-Meteo writes them.
-  auto day = [](int n) {
-    std::time_t t = std::time(nullptr) + 8 * 3600 + n * 86400;
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char buf[16];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
-    return std::string(buf);
-  };
-  std::string times, hours, codes;
+  // One location, Beijing's today and four more days, as Open-Meteo writes it.
+  nlohmann::json daily, hourly;
   for (int d = 0; d < 5; ++d) {
-    times += std::string(d ? "," : "") + "\"" + day(d) + "\"";
+    std::time_t t = std::time(nullptr) + 8 * 3600 + d * 86400;
+    char date[16];
+    std::strftime(date, sizeof date, "%Y-%m-%d", std::gmtime(&t));
+    for (const char* k : {"time", "sunrise", "sunset"}) daily[k].push_back(date);
+    for (auto [k, v] : {std::pair{"weather_code", 3.0}, {"temperature_2m_max", 27.2}, {"temperature_2m_min", 18.6},
+                        {"wind_speed_10m_max", 6.1}, {"wind_direction_10m_dominant", 45.0}, {"precipitation_sum", 0.0}})
+      daily[k].push_back(v);
     for (int h = 0; h < 24; ++h) {
-      char t[40];
-      std::snprintf(t, sizeof t, "%s\"%sT%02d:00\"", d || h ? "," : "", day(d).c_str(), h);
-      hours += t;
-      codes += std::string(d || h ? "," : "") + "3";
+      hourly["time"].push_back(std::string(date) + (h < 10 ? "T0" : "T") + std::to_string(h) + ":00");
+      hourly["weather_code"].push_back(3);
     }
   }
-  auto series = [](const char* v) { return std::string("[") + v + "," + v + "," + v + "," + v + "," + v + "]"; };
-  const std::string answer =
-      "{\"latitude\":23.13,\"longitude\":113.26,\"elevation\":21,\"utc_offset_seconds\":28800,"
-      "\"timezone\":\"Asia/Shanghai\",\"daily\":{\"time\":[" + times + "],\"weather_code\":" + series("3") +
-      ",\"temperature_2m_max\":" + series("27.2") + ",\"temperature_2m_min\":" + series("18.6") +
-      ",\"wind_speed_10m_max\":" + series("6.1") + ",\"wind_direction_10m_dominant\":" + series("45") +
-      ",\"precipitation_sum\":" + series("0") + ",\"sunrise\":[" + times + "],\"sunset\":[" + times +
-      "]},\"hourly\":{\"time\":[" + hours + "],\"weather_code\":[" + codes + "]}}";
+  const std::string answer = nlohmann::json{{"utc_offset_seconds", 28800}, {"daily", daily}, {"hourly", hourly}}.dump();
   test::LoopbackServer provider;
   provider.http().Get("/v1/forecast", [&](const httplib::Request&, httplib::Response& res) {
     res.set_content(answer, "application/json");
