@@ -1,5 +1,5 @@
 // Each source's page parse on any page: never a read past the page or a
-// line, never more fields than a full record.
+// line, never more fields than a full record; the credit cut likewise.
 #include <cstdint>
 #include <cstdlib>
 
@@ -7,6 +7,7 @@
 #include "base/ini.h"
 #include "fuzz/fuzz_util.h"
 #include "weather/parsers.h"
+#include "weather/source_frame.h"
 #include "weather/sources.h"
 
 #ifndef ZEL_PAGE_KIND
@@ -41,5 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   if (fields.size() > max && ZEL_PAGE_KIND != 5) std::abort();
+  // The credit line at a page's foot: bounded, and no markup left in it.
+  std::string credit = zel::frame::CreditLine(lines);
+  if (credit.size() > zel::frame::kMaxCredit || credit.find('<') != std::string::npos) std::abort();
   return 0;
 }
