@@ -14,13 +14,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 app=${1:-$here/../../build/app}
 secs=${2:-30}
 floodmb=${3:-400}
-log=$(mktemp)
-"$app/zelmora-server" --port 0 --data "$app/serverdata" 2>"$log" &
-pid=$!
-trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -f "$log" "$here/.pace.lua"' EXIT
-for _ in $(seq 100); do grep -q "listening on" "$log" && break; sleep 0.1; done
-url=$(grep -o 'http://127\.0\.0\.1:[0-9]*' "$log" | head -1)
-[ -n "$url" ] || { echo "attack.sh: the server did not start" >&2; cat "$log" >&2; exit 1; }
+cleanup="$here/.pace.lua"
+. "$here/own_server.sh"
 port=${url##*:}
 rss() { awk -v k="$1:" '$1 == k { print $2 " kB" }' "/proc/$pid/status"; }
 

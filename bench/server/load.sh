@@ -13,13 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 app=${1:-$here/../../build/app}
 secs=${2:-30}
 rate=${3:-500}
-log=$(mktemp)
-"$app/zelmora-server" --port 0 --data "$app/serverdata" 2>"$log" &
-pid=$!
-trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -f "$log"' EXIT
-for _ in $(seq 100); do grep -q "listening on" "$log" && break; sleep 0.1; done
-url=$(grep -o 'http://127\.0\.0\.1:[0-9]*' "$log" | head -1)
-[ -n "$url" ] || { echo "load.sh: the server did not start" >&2; cat "$log" >&2; exit 1; }
+. "$here/own_server.sh"
 
 conns=$(( (rate * 24 + 999) / 1000 ))
 [ "$conns" -ge 2 ] || conns=2
