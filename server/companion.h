@@ -53,7 +53,9 @@ class CompanionServer {
 
   const LookupData& data() const { return data_; }
   const ServerOptions& options() const { return o_; }
-  // Tests pin the date; the default is the local date.
+  // Station code -> city name from the catalogue Load() read.
+  const std::map<std::string, std::string>& Stations() const { return stations_; }
+  // Tests pin the date; the default is Beijing's date.
   std::function<std::string()> today = [] { return Today(); };
   // Called before a station's figures are read (the feed fetches a station
   // without a fresh record here).

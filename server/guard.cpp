@@ -27,7 +27,7 @@ constexpr auto kDrainTime = std::chrono::seconds(1);
 
 bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(x) == std::tolower(y); });
+         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
 }
 
 std::string_view Trim(std::string_view s) {
@@ -413,10 +413,6 @@ void GuardedServer::Input(std::unique_ptr<Conn>& c) {
     c->drained += size_t(n);
     if (c->drained > kDrainBytes) Close(std::move(c));
     return;
-  }
-  if (!c->started) {
-    c->started = true;
-    c->since = Clock::now();
   }
   c->in.append(buf, size_t(n));
   Advance(c);

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   fo.coordinatesFile = o.coordinatesFile;
   fo.dataDir = o.stateDir;
   // Never destroyed: page handlers on pool threads may still call it.
-  auto* liveFeed = new feed::Feed(fo, LoadStations(o.stationsFile), [&companion](const std::string& l) { companion.Log(l); });
+  auto* liveFeed = new feed::Feed(fo, companion.Stations(), [&companion](const std::string& l) { companion.Log(l); });
   if (fo.primary) companion.beforeForecast = [liveFeed](const std::string& s) { liveFeed->BeforeAnswer(s); };
   else companion.Log("feed: off");
   // Our own accept path: only complete, bounded requests reach httplib.

@@ -9,6 +9,7 @@
 #include "base/gbk.h"
 #include "base/ini.h"
 #include "base/text.h"
+#include "server/feed/record.h"
 
 namespace zel::server {
 namespace {
@@ -21,6 +22,14 @@ const char8_t* const kPhenomena[] = {
     u8"中雨", u8"大雨", u8"暴雨", u8"大暴雨", u8"特大暴雨", u8"阵雪", u8"小雪", u8"中雪",
     u8"大雪", u8"暴雪", u8"雾", u8"冻雨", u8"沙尘暴", u8"小到中雨", u8"中到大雨", u8"大到暴雨",
     u8"暴雨到大暴雨", u8"大暴雨到特大暴雨", u8"小到中雪", u8"中到大雪", u8"大到暴雪", u8"浮尘", u8"扬沙", u8"强沙尘暴"};
+
+}  // namespace
+
+const char* PhenomenonWord(int code) {
+  return code >= 0 && code < 32 ? reinterpret_cast<const char*>(kPhenomena[code]) : "";
+}
+
+namespace {
 
 std::string Code2(int n) {
   char buf[8];
@@ -119,7 +128,7 @@ std::string DayWords(const StationForecast& f, const DayForecast& d) {
 std::string Today() {
   // The stations' days run on Beijing time (UTC+8, no summer time), whatever
   // clock the machine keeps: a record begins with Beijing's today.
-  std::time_t t = std::time(nullptr) + 8 * 3600;
+  std::time_t t = std::time(nullptr) + feed::kLocalOffsetSeconds;
   std::tm tm{};
   gmtime_r(&t, &tm);
   char buf[16];

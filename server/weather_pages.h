@@ -53,6 +53,9 @@ std::string OnlineWindPage(const StationForecast& f);
 // Station code -> city name (GBK) from a Weather.ini catalogue.
 std::map<std::string, std::string> LoadStations(const std::string& weatherIni);
 
+// Word of national weather phenomenon code 0..31 (UTF-8); empty otherwise.
+const char* PhenomenonWord(int code);
+
 // Today's date in China (UTC+8) as yyyy-mm-dd, and the date n days later.
 std::string Today();
 std::string AddDays(const std::string& ymd, int n);

@@ -5,26 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "server/feed/record.h"
+
 namespace zel::server::feed {
 namespace {
-
-// The national weather phenomenon codes 00 to 31.
-const char* const kWords[] = {"晴",           "多云",
-                              "阴",           "阵雨",
-                              "雷阵雨",       "雷阵雨伴有冰雹",
-                              "雨夹雪",       "小雨",
-                              "中雨",         "大雨",
-                              "暴雨",         "大暴雨",
-                              "特大暴雨",     "阵雪",
-                              "小雪",         "中雪",
-                              "大雪",         "暴雪",
-                              "雾",           "冻雨",
-                              "沙尘暴",       "小到中雨",
-                              "中到大雨",     "大到暴雨",
-                              "暴雨到大暴雨", "大暴雨到特大暴雨",
-                              "小到中雪",     "中到大雪",
-                              "大到暴雪",     "浮尘",
-                              "扬沙",         "强沙尘暴"};
 
 bool IsRain(int w) { return (w >= 51 && w <= 55) || (w >= 61 && w <= 65) || (w >= 80 && w <= 82); }
 bool IsSnow(int w) { return (w >= 71 && w <= 77) || w == 85 || w == 86; }
@@ -49,16 +33,6 @@ int SnowGrade(double mm) {
 constexpr double kPi = 3.14159265358979323846;
 double Rad(double d) { return d * kPi / 180; }
 double Deg(double r) { return r * 180 / kPi; }
-
-// Days since 1970-01-01 of a civil date.
-long DaysFromCivil(int y, int m, int d) {
-  y -= m <= 2;
-  long era = (y >= 0 ? y : y - 399) / 400;
-  long yoe = y - era * 400;
-  long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
 
 struct SolarDay {
   double eqTimeMin, declRad;
@@ -175,8 +149,6 @@ std::optional<int> WmoForMetSymbol(const std::string& symbol) {
   return std::nullopt;
 }
 
-const char* PhenomenonWord(int code) { return code >= 0 && code < 32 ? kWords[code] : ""; }
-
 std::string PhenomenonCode2(int code) {
   char buf[8];
   std::snprintf(buf, sizeof buf, "%02d", std::clamp(code, 0, 31));
@@ -211,7 +183,7 @@ std::string WindText(std::optional<double> degrees, double ms) {
 
 SunTimes SunriseSunset(double lat, double lon, int year, int month, int day, double utcOffsetHours) {
   // The local day begins utcOffsetHours before 0h UTC of the same date.
-  double jd0 = double(DaysFromCivil(year, month, day)) + 2440587.5;
+  double jd0 = double(UtcMidnight(year, month, day)) / 86400 + 2440587.5;
   SunTimes out{"--", "--"};
   if (auto r = SunEvent(jd0, lat, lon, true)) out.rise = Clock(*r + utcOffsetHours * 60);
   if (auto s = SunEvent(jd0, lat, lon, false)) out.set = Clock(*s + utcOffsetHours * 60);

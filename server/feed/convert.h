@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "server/weather_pages.h"
+
 namespace zel::server::feed {
 
 // WMO 4677 present-weather codes as the forecast APIs use them; 68 and 69
@@ -23,7 +25,7 @@ std::optional<int> PhenomenonForCodes(const std::vector<int>& codes, double dayP
 // nullopt for a symbol it does not know.
 std::optional<int> WmoForMetSymbol(const std::string& symbol);
 
-const char* PhenomenonWord(int code);   // "晴" ... ; "" out of range
+// The phenomenon's word: server::PhenomenonWord (weather_pages.h).
 std::string PhenomenonCode2(int code);  // "07"
 
 // Beaufort force 0..12 of a speed in m/s.

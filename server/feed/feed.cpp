@@ -10,6 +10,7 @@
 
 #include "base/appenv.h"
 #include "base/files.h"
+#include "base/text.h"
 #include "server/feed/met_norway.h"
 #include "server/feed/open_meteo.h"
 #include "server/weather_pages.h"
@@ -29,12 +30,6 @@ struct Limits {
 };
 Limits LimitsOf(Provider p) { return p == Provider::kOpenMeteo ? Limits{480, 4000, 8000} : Limits{100, 3000, 20000}; }
 
-std::string Trim(std::string s) {
-  size_t a = s.find_first_not_of(" \t\r\n");
-  if (a == std::string::npos) return {};
-  size_t b = s.find_last_not_of(" \t\r\n");
-  return s.substr(a, b - a + 1);
-}
 
 bool Transient(long status) { return status == 0 || status == 429 || status >= 500; }
 

@@ -4,6 +4,8 @@
 
 #include <mutex>
 
+#include "base/text.h"
+
 namespace zel::server::feed {
 namespace {
 
@@ -25,13 +27,6 @@ size_t OnBody(char* data, size_t size, size_t n, void* user) {
   return len;
 }
 
-std::string Trimmed(std::string s) {
-  while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ')) s.pop_back();
-  size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  return s.substr(i);
-}
-
 size_t OnHeader(char* data, size_t size, size_t n, void* user) {
   auto* t = static_cast<Transfer*>(user);
   std::string line(data, size * n);
@@ -43,7 +38,7 @@ size_t OnHeader(char* data, size_t size, size_t n, void* user) {
   }
   std::string name = line.substr(0, colon);
   for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
-  std::string value = Trimmed(line.substr(colon + 1));
+  std::string value = Trim(line.substr(colon + 1));
   if (name == "last-modified")
     t->out->lastModified = value;
   else if (name == "expires")
