@@ -160,21 +160,11 @@ bool DownloadFile(const std::string& url, const std::string& path, const Downloa
   return body && WriteFileAtomic(path, *body);
 }
 
-// The file is written as before, but its text comes from memory, not from
-// reading the file back.
-bool DownloadToPage(const std::string& url, const std::string& path, PageLines& page) {
+bool DownloadToPage(const std::string& url, PageLines& page) {
   auto body = Fetch(url, GetDownloadLimits());
-  if (!body || !WriteFileAtomic(path, *body)) return false;
+  if (!body) return false;
   EndAtZeroByte(*body);
   page = PageLines(std::move(*body));
-  return true;
-}
-
-bool DownloadToList(const std::string& url, const std::string& path, TextList& lines) {
-  auto body = Fetch(url, GetDownloadLimits());
-  if (!body || !WriteFileAtomic(path, *body)) return false;
-  EndAtZeroByte(*body);
-  lines = SplitLines(*body);
   return true;
 }
 

@@ -51,11 +51,9 @@ bool DownloadFile(const std::string& url, const std::string& path, const Downloa
 std::optional<std::string> DownloadText(const std::string& url);
 std::optional<std::string> DownloadText(const std::string& url, const DownloadLimits& limits);
 
-// DownloadFile, then the file's lines (a zero byte ends the text) replace
-// lines. On failure lines is left alone.
-bool DownloadToList(const std::string& url, const std::string& path, TextList& lines);
-// The same into a page held compactly (what the weather parsers read).
-bool DownloadToPage(const std::string& url, const std::string& path, PageLines& page);
+// The body as a page held compactly (what the weather parsers read; a zero
+// byte ends the text), with the current limits. On failure page is left alone.
+bool DownloadToPage(const std::string& url, PageLines& page);
 
 // True for addresses beginning "http://" or "https://" (any letter case).
 bool IsWebAddress(const std::string& url);

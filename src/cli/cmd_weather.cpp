@@ -34,20 +34,6 @@ namespace {
 // Its own temporary file, so a running window's download is not disturbed.
 std::string CliTempFile() { return AppPath() + "Download/ForeCastCli.dat"; }
 
-// A browser that keeps the page it is given.
-class PageSink : public Browser {
- public:
-  void Navigate(const std::string&) override {}
-  void ShowHtml(const std::string& html) override {
-    page = html;
-    shown = true;
-  }
-  std::string BodyText() override { return page; }
-  void SetFieldAndSubmit(const std::string&, const std::string&) override {}
-  std::string page;
-  bool shown = false;
-};
-
 // "online", "cc", "cn" or a display name; 0 when unknown.
 int ServerNumber(const std::string& name, const std::string& gbk) {
   std::string n = FoldCase(name);
@@ -142,7 +128,7 @@ int CmdForecast(Io& io, const Args& args) {
   if (source != 0) m.SourceId = source;
   m.DataFile = CliTempFile();
 
-  PageSink sink;
+  PageKeeper sink;
   std::string info = QueryForecast(m, sink, province, city);
   if (sink.shown) PrintGbk(io.out, sink.page);
   PrintGbk(io.err, info);

@@ -1,5 +1,7 @@
 #include "weather/cache.h"
 
+#include <algorithm>
+
 #include <random>
 
 #include "base/appenv.h"
@@ -72,9 +74,10 @@ std::string CacheFileName(const std::string& prefix, const std::string& cityId) 
   return AppPath() + "Download/" + prefix + cityId + ".txt";
 }
 
-std::optional<TextList> LoadCacheFile(const std::string& path, size_t fields) {
+std::optional<TextList> LoadCacheFile(const std::string& path, size_t fields, size_t maxFields) {
   TextList lines;
-  if (!LoadLines(path, lines) || lines.size() != fields) return std::nullopt;
+  if (!LoadLines(path, lines) || lines.size() < fields || lines.size() > std::max(fields, maxFields))
+    return std::nullopt;
   for (auto& line : lines) {
     auto plain = UnscrambleText(line, CacheKey);
     if (!plain) return std::nullopt;

@@ -25,9 +25,10 @@ std::optional<std::string> UnscrambleText(std::string_view hex, std::string_view
 // AppPath + "Download/" + prefix + cityId + ".txt"
 std::string CacheFileName(const std::string& prefix, const std::string& cityId);
 
-// The fields of a cache file: nullopt when it is missing, does not hold
-// exactly `fields` lines, or holds a line that is not a scrambled text.
-std::optional<TextList> LoadCacheFile(const std::string& path, size_t fields);
+// The fields of a cache file: nullopt when it is missing, holds fewer than
+// `fields` or more than max(fields, maxFields) lines, or holds a line that is
+// not a scrambled text.
+std::optional<TextList> LoadCacheFile(const std::string& path, size_t fields, size_t maxFields = 0);
 // Scrambles every field and replaces the file whole.
 bool SaveCacheFile(const std::string& path, const TextList& fields);
 

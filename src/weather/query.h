@@ -4,10 +4,26 @@
 
 #include <string>
 
+#include "base/ui.h"
+
 namespace zel {
 
-class Browser;
 class TForeCast;
+
+// Stands in for a browser where none may be touched (a worker, the command
+// line): keeps the page a query would show.
+class PageKeeper : public Browser {
+ public:
+  void Navigate(const std::string&) override {}
+  void ShowHtml(const std::string& html) override {
+    page = html;
+    shown = true;
+  }
+  std::string BodyText() override { return page; }
+  void SetFieldAndSubmit(const std::string&, const std::string&) override {}
+  std::string page;
+  bool shown = false;
+};
 
 // The forecast memo first ("完成，已显示！"), else the manager asks its active
 // source through ShowForecast. Returns the text for the status line.

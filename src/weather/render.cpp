@@ -6,6 +6,7 @@
 #include "base/gbk.h"
 #include "weather/cache.h"
 #include "weather/forecast.h"
+#include "weather/source_frame.h"
 
 namespace zel {
 namespace {
@@ -45,11 +46,6 @@ void PutCredit(std::string& page, const std::string& placeholder, const std::str
   std::string line = "<div style=\"font-size:11px;color:#707070\">" + credit + "</div>\r\n";
   size_t end = FoldCase(page).rfind("</body>");
   page.insert(end == std::string::npos ? page.size() : end, line);
-}
-
-bool IsCredit(const std::string& field) {
-  static const std::string mark = G(u8"数据：");
-  return field.find(mark) != std::string::npos;
 }
 
 bool Digits(const std::string& s, size_t from, size_t n) {
@@ -116,7 +112,7 @@ std::string TForeCast::RenderForecastCC(const std::string& record) const {
   PutDays(page, "[wf", f, 5, 5, 3);
   // The issue text names when, and (from the companion server) by whom, the
   // forecast was made.
-  if (IsCredit(f[0]))
+  if (frame::IsCredit(f[0]))
     PutCredit(page, "[issue]", f[0]);
   else
     Put(page, "[issue]", f[0]);
@@ -135,7 +131,7 @@ std::string TForeCast::RenderForecastCN(const std::string& record) const {
 std::string TForeCast::RenderTrendCN(const std::string& record) const {
   Fields f(record);
   // A 36th field is the provider's credit.
-  if (f.size() != 35 && (f.size() != 36 || !IsCredit(f[35]))) return {};
+  if (f.size() != 35 && (f.size() != 36 || !frame::IsCredit(f[35]))) return {};
   std::string page = BeginPage(*this, TplTrendCN);
   // Within a day the high (offset 3) comes before the low (offset 4).
   const std::pair<const char*, size_t> groups[] = {{"[date", 0}, {"[wsword", 1}, {"[wsgif", 2}, {"[low", 4},
@@ -150,7 +146,7 @@ std::string TForeCast::RenderForecastOnline(const std::string& record) const {
   std::string page = BeginPage(*this, TplForecastOnline);
   const char* prefixes[] = {"[date", "[low", "[high", "[am", "[pm", "[night"};
   for (size_t g = 0; g < 6; ++g) PutDays(page, prefixes[g], f, g * 3, 1, 3);
-  PutCredit(page, "[credit]", IsCredit(f[18]) ? f[18] : std::string());
+  PutCredit(page, "[credit]", frame::IsCredit(f[18]) ? f[18] : std::string());
   return page;
 }
 
@@ -159,7 +155,7 @@ std::string TForeCast::RenderWindOnline(const std::string& record) const {
   std::string page = BeginPage(*this, TplWindOnline);
   const char* prefixes[] = {"[date", "[am", "[pm", "[night"};
   for (size_t g = 0; g < 4; ++g) PutDays(page, prefixes[g], f, g * 3, 1, 3);
-  PutCredit(page, "[credit]", IsCredit(f[12]) ? f[12] : std::string());
+  PutCredit(page, "[credit]", frame::IsCredit(f[12]) ? f[12] : std::string());
   return page;
 }
 

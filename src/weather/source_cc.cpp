@@ -100,10 +100,9 @@ std::string TWeatherCC::MakeIcons(const std::string& codes) {
 std::string TWeatherCC::GetForeCast() {
   QueryDeadline deadline;
   TextList fields;
-  frame::Fetch f = frame::FetchPage(GetURL(), TempFile, 251);
+  frame::Fetch f = frame::FetchPage(GetURL(), 251);
   if (f.fresh) parse::CCForecast(f.lines, fields);
   std::string record = frame::FinishRecord(fields, f.fresh, 16, frame::CachePath("CC", CityID));
-  DeleteFile(TempFile);
   return record;
 }
 

@@ -209,24 +209,22 @@ void TWeatherCN::FetchIcons(std::string html, const std::string& endMarker) {
 std::string TWeatherCN::GetForeCast() {
   QueryDeadline deadline;  // the page and its icons together
   TextList fields;
-  frame::Fetch f = frame::FetchPage(GetURL(), TempFile, 176);
+  frame::Fetch f = frame::FetchPage(GetURL(), 176);
   if (f.fresh) parse::CNForecast(*this, f.lines, fields);
   std::string record = frame::FinishRecord(fields, f.fresh, 11, frame::CachePath("CN", CityID));
-  DeleteFile(TempFile);
   return record;
 }
 
 std::string TWeatherCN::GetTrend() {
   QueryDeadline deadline;
   TextList fields;
-  frame::Fetch f = frame::FetchPage(GetTrendURL(), TempFile, 251);
+  frame::Fetch f = frame::FetchPage(GetTrendURL(), 251);
   std::string credit;
   if (f.fresh) {
     parse::CNTrend(*this, f.lines, fields);
     credit = frame::CreditLine(f.lines);
   }
   std::string record = frame::FinishRecord(fields, f.fresh, 35, frame::CachePath("CNTrend", CityID), credit);
-  DeleteFile(TempFile);
   return record;
 }
 

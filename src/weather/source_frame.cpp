@@ -43,11 +43,11 @@ const std::string& MsgNotUpdated() {
   return s;
 }
 
-Fetch FetchPage(const std::string& url, const std::string& tempFile, long long minLines) {
+Fetch FetchPage(const std::string& url, long long minLines) {
   Fetch f;
   if (!IsOnline()) {
     ErrorText = MsgOffline();
-  } else if (!DownloadToPage(url, tempFile, f.lines)) {
+  } else if (!DownloadToPage(url, f.lines)) {
     ErrorText = MsgNoData();
   } else if (static_cast<long long>(f.lines.size()) < minLines) {
     ErrorText = MsgChanged();
@@ -67,12 +67,16 @@ void StripRecordEnd(std::string& field) {
   while (field.find(kRecordEnd) != std::string::npos) field = ReplaceText(field, kRecordEnd, "", true);
 }
 
-std::string CreditLine(const PageLines& lines) {
+bool IsCredit(std::string_view text) {
   static const std::string mark = G(u8"数据：");
+  return text.find(mark) != std::string_view::npos;
+}
+
+std::string CreditLine(const PageLines& lines) {
   // The credit stands at the foot; a page may quote the words higher up.
   for (size_t n = lines.size(); n-- > 0;) {
     std::string_view line = lines[n];
-    if (line.find(mark) == std::string_view::npos) continue;
+    if (!IsCredit(line)) continue;
     // '<' and '>' are never the second byte of a double-byte character.
     std::string text;
     bool inTag = false;
@@ -82,7 +86,7 @@ std::string CreditLine(const PageLines& lines) {
       else if (!inTag) text += c;
     }
     text = Trim(ReplaceText(text, "&nbsp;", " ", true));
-    if (text.find(mark) == std::string::npos) return {};
+    if (!IsCredit(text)) return {};
     if (text.size() > kMaxCredit) {
       size_t end = 0;
       while (end < text.size()) {
@@ -100,11 +104,7 @@ std::string CreditLine(const PageLines& lines) {
 std::string FinishRecord(TextList& fields, bool fresh, size_t count, const std::string& cachePath,
                          const std::string& credit) {
   if (!fresh) {
-    std::optional<TextList> cached;
-    if (!cachePath.empty()) {
-      cached = LoadCacheFile(cachePath, count);
-      if (!cached) cached = LoadCacheFile(cachePath, count + 1);
-    }
+    auto cached = cachePath.empty() ? std::nullopt : LoadCacheFile(cachePath, count, count + 1);
     if (!cached) return {};
     fields = std::move(*cached);
   }

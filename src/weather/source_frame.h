@@ -53,9 +53,9 @@ struct Fetch {
   bool fresh = false;
 };
 
-// Downloads url into tempFile and loads it, setting ErrorText for the three
+// Downloads url as a page, setting ErrorText for the three
 // failures the CC and CN pages share (offline, no page, too few lines).
-Fetch FetchPage(const std::string& url, const std::string& tempFile, long long minLines);
+Fetch FetchPage(const std::string& url, long long minLines);
 
 // The cache file of a source's page kind and city; empty when the city id
 // could name a file outside the download folder.
@@ -69,6 +69,8 @@ void StripRecordEnd(std::string& field);
 // has none (pages of the sites themselves and demo figures).
 inline constexpr size_t kMaxCredit = 160;
 std::string CreditLine(const PageLines& lines);
+// Whether text holds the credit's mark "数据：".
+bool IsCredit(std::string_view text);
 
 // The end of every fetch. Fields lose any record terminator first. A fresh parse with the right count becomes the
 // record and the new cache; without a fresh page the cache answers. A fresh

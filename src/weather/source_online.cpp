@@ -30,16 +30,15 @@ const std::string& MsgNoInner() {
 
 // The address of the inner page named by the frame page: "-" offline,
 // empty when the frame page cannot be had or read.
-std::string FramedAddress(const std::string& query, const std::string& tempFile) {
+std::string FramedAddress(const std::string& query) {
   if (!IsOnline()) {
     ErrorText = frame::MsgOffline();
-    DeleteFile(tempFile);
     return "-";
   }
   std::string address;
   PageLines lines;
   const std::string base = ServerBase("Online");
-  if (DownloadToPage(base + "/cgi-bin/region?" + query, tempFile, lines)) {
+  if (DownloadToPage(base + "/cgi-bin/region?" + query, lines)) {
     std::string path = parse::OnlineFramePath(lines);
     // The inner page lives on the same server: a path that does not begin
     // with one '/' could name another host ("@host:port/...", "//host/").
@@ -49,7 +48,6 @@ std::string FramedAddress(const std::string& query, const std::string& tempFile)
     if (plain && SameOrigin(base + path, base)) address = base + path;
   }
   if (address.empty()) ErrorText = MsgNoFrame();
-  DeleteFile(tempFile);
   return address;
 }
 
@@ -135,13 +133,13 @@ void parse::OnlineWind(const PageLines& lines, TextList& fields) {
 namespace {
 
 // Both views: the frame step, the inner page, the parse, the cache.
-std::string Get(const std::string& address, const std::string& tempFile, void (*parse)(const PageLines&, TextList&),
+std::string Get(const std::string& address, void (*parse)(const PageLines&, TextList&),
                 size_t count, const std::string& cachePath) {
   PageLines lines;
   TextList fields;
   bool fresh = false;
   if (address.size() > 1) {
-    fresh = DownloadToPage(address, tempFile, lines);
+    fresh = DownloadToPage(address, lines);
     if (!fresh) ErrorText = MsgNoInner();
   }
   std::string credit;
@@ -150,28 +148,27 @@ std::string Get(const std::string& address, const std::string& tempFile, void (*
     credit = frame::CreditLine(lines);
   }
   std::string record = frame::FinishRecord(fields, fresh, count, cachePath, credit);
-  DeleteFile(tempFile);
   return record;
 }
 
 }  // namespace
 
 std::string TWeatherOnline::GetURL() {
-  return FramedAddress("PRG=citybild&CONT=cncn&CREG=hkch&WMO=" + CityID + "&LAND=CI&LANG=cn", TempFile);
+  return FramedAddress("PRG=citybild&CONT=cncn&CREG=hkch&WMO=" + CityID + "&LAND=CI&LANG=cn");
 }
 
 std::string TWeatherOnline::GetWindURL() {
-  return FramedAddress("PRG=citywind&CONT=cncn&CREG=hkch&WMO=" + CityID + "&LAND=CI&LANG=cn", TempFile);
+  return FramedAddress("PRG=citywind&CONT=cncn&CREG=hkch&WMO=" + CityID + "&LAND=CI&LANG=cn");
 }
 
 std::string TWeatherOnline::GetForeCast() {
   QueryDeadline deadline;  // frame page and inner page together
-  return Get(GetURL(), TempFile, parse::OnlineForecast, 18, frame::CachePath("Online", CityID));
+  return Get(GetURL(), parse::OnlineForecast, 18, frame::CachePath("Online", CityID));
 }
 
 std::string TWeatherOnline::GetWind() {
   QueryDeadline deadline;
-  return Get(GetWindURL(), TempFile, parse::OnlineWind, 12, frame::CachePath("OnlineTrend", CityID));
+  return Get(GetWindURL(), parse::OnlineWind, 12, frame::CachePath("OnlineTrend", CityID));
 }
 
 }  // namespace zel

@@ -12,25 +12,6 @@
 
 namespace zel {
 
-namespace {
-
-// Stands in for the forecast browser on the worker: keeps the page the
-// query would show, for the window to show when the query is done.
-class PageKeeper : public Browser {
- public:
-  void Navigate(const std::string&) override {}
-  void ShowHtml(const std::string& html) override {
-    page = html;
-    shown = true;
-  }
-  std::string BodyText() override { return {}; }
-  void SetFieldAndSubmit(const std::string&, const std::string&) override {}
-  std::string page;
-  bool shown = false;
-};
-
-}  // namespace
-
 WeatherTab::WeatherTab(WeatherViews views) : v_(views) {}
 
 WeatherTab::~WeatherTab() {

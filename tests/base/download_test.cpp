@@ -146,13 +146,16 @@ TEST_F(DownloadTest, RefusedConnectionFails) {
   EXPECT_FALSE(DownloadFile("http://127.0.0.1:" + std::to_string(port) + "/", dir / "out", limits));
 }
 
-TEST_F(DownloadTest, DownloadToListReplacesOnlyOnSuccess) {
-  TextList lines{"old"};
-  EXPECT_FALSE(DownloadToList(Url("/missing"), dir / "t", lines));
-  EXPECT_EQ(lines, (TextList{"old"}));
+TEST_F(DownloadTest, DownloadToPageReplacesOnlyOnSuccess) {
+  PageLines page(TextList{"old"});
+  EXPECT_FALSE(DownloadToPage(Url("/missing"), page));
+  ASSERT_EQ(page.size(), 1u);
+  EXPECT_EQ(page[0], "old");
   SetDownloadLimits(limits);
-  EXPECT_TRUE(DownloadToList(Url("/page"), dir / "t", lines));
-  EXPECT_EQ(lines, (TextList{"line1", "line2"}));
+  EXPECT_TRUE(DownloadToPage(Url("/page"), page));
+  ASSERT_EQ(page.size(), 2u);
+  EXPECT_EQ(page[0], "line1");
+  EXPECT_EQ(page[1], "line2");
   SetDownloadLimits(DownloadLimits{});
 }
 
