@@ -198,6 +198,18 @@ bool LoadLines(const std::string& path, TextList& lines, size_t maxBytes) {
   return true;
 }
 
+bool LoadLinesForWrite(const std::string& path, TextList& lines) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      static_cast<unsigned long long>(st.st_size) > kMaxTextFileBytes) {
+    std::fprintf(stderr, "zelmora: %s is larger than %zu bytes, not written\n", path.c_str(), kMaxTextFileBytes);
+    return false;
+  }
+  lines.clear();
+  LoadLines(path, lines);
+  return true;
+}
+
 PageLines::PageLines(std::string data) : data_(std::move(data)) {
   // Every terminator becomes one '\n', in place; the count comes first so
   // the starts are allocated once.

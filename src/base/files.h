@@ -74,6 +74,10 @@ void EndAtZeroByte(std::string& data);
 
 // Loads path as lines; the text ends at the first zero byte.
 bool LoadLines(const std::string& path, TextList& lines, size_t maxBytes = kMaxTextFileBytes);
+// The lines a rewrite of path starts from (none for a missing or unreadable
+// file); false when the file is there but too big to read, so a rewrite
+// would drop everything else it holds.
+bool LoadLinesForWrite(const std::string& path, TextList& lines);
 
 // Removes the temporaries that a killed writer left beside its files
 // (name + ".tmp<pid>-<n>") anywhere under folder, without following links.

@@ -1,7 +1,5 @@
 #include "base/ini.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -42,19 +40,6 @@ TextList Load(const std::string& path) {
   TextList lines;
   LoadLines(path, lines, kMaxTextFileBytes);
   return lines;
-}
-
-// For a write: false when the file is there but too big to read, so the
-// write would drop everything else it holds.
-bool LoadForWrite(const std::string& path, TextList& lines) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-      static_cast<unsigned long long>(st.st_size) > kMaxTextFileBytes) {
-    std::fprintf(stderr, "zelmora: %s is larger than %zu bytes, not written\n", path.c_str(), kMaxTextFileBytes);
-    return false;
-  }
-  lines = Load(path);
-  return true;
 }
 
 // Index range [begin, end) of the body of the first section named so;
@@ -168,7 +153,7 @@ bool IniFile::WriteStrings(const std::string& section,
                            const std::vector<std::pair<std::string, std::string>>& values) const {
   std::lock_guard<std::mutex> lock(PathLock(path_));
   TextList lines;
-  if (!LoadForWrite(path_, lines)) return false;
+  if (!LoadLinesForWrite(path_, lines)) return false;
   for (const auto& [key, value] : values) SetKey(lines, section, key, value);
   return WriteFileAtomicLocked(path_, JoinLines(lines));
 }
@@ -176,7 +161,7 @@ bool IniFile::WriteStrings(const std::string& section,
 bool IniFile::EraseSection(const std::string& section) const {
   std::lock_guard<std::mutex> lock(PathLock(path_));
   TextList lines;
-  if (!LoadForWrite(path_, lines)) return false;
+  if (!LoadLinesForWrite(path_, lines)) return false;
   Range r = FindSection(lines, section);
   if (r.header == std::string::npos) return true;
   lines.erase(lines.begin() + static_cast<long>(r.header), lines.begin() + static_cast<long>(r.end));

@@ -57,9 +57,14 @@ void SettingsTab::btnTemplateClick() {
   TForeCast* m = manager_ ? manager_() : nullptr;
   if (i < 0 || !m) return;
   std::string name = v_.lstTemplate->Item(i);
-  if (m->SetTemplate(name)) return;
+  bool busy = false;
+  if (m->SetTemplate(name, &busy)) return;
   // The active set stays in use; say why nothing changed.
-  if (Shell* sh = Sh())
+  Shell* sh = Sh();
+  if (!sh) return;
+  if (busy)
+    sh->ShowInfoBox(G(u8"正在查询天气，请稍后再更换模板。"), G(u8"模板"));
+  else
     sh->ShowInfoBox(G(u8"模板“") + name + G(u8"”缺少文件或无法读取，仍使用模板“") + m->TemplateName + G(u8"”。"),
                     G(u8"模板"));
 }

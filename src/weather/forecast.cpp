@@ -67,9 +67,11 @@ bool TForeCast::LoadTemplates(const std::string& name) {
   return true;
 }
 
-bool TForeCast::SetTemplate(const std::string& name) {
+bool TForeCast::SetTemplate(const std::string& name, bool* busy) {
   if (name == TemplateName) return true;
-  std::lock_guard<std::mutex> lock(*QueryLock);
+  std::unique_lock<std::mutex> lock(*QueryLock, std::try_to_lock);
+  if (busy) *busy = !lock.owns_lock();
+  if (!lock.owns_lock()) return false;
   // Load first: an unreadable set leaves the active one fully in place.
   if (!LoadTemplates(name)) return false;
   TemplateName = name;
@@ -111,8 +113,7 @@ bool SaveFavoritesFile(const TextList& provinces, const TextList& cities, const 
   // One whole-file write, so a crash never leaves half a list.
   std::lock_guard<std::mutex> lock(PathLock(fav.FileName()));
   TextList lines;
-  std::string data;
-  if (ReadFile(fav.FileName(), data, kMaxTextFileBytes)) lines = SplitLines(data);
+  if (!LoadLinesForWrite(fav.FileName(), lines)) return false;
   // Drop every [Favorite] section, keep all else.
   TextList kept;
   bool in = false;

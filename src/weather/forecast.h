@@ -51,8 +51,9 @@ class TForeCast {
   std::string FavoriteProvince(int i) const;
   void SetSource(int n);
   // Makes another template set active; false when a file of it could not
-  // be read (the active set then stays as it was).
-  bool SetTemplate(const std::string& name);
+  // be read, or (busy set) while a query runs, which may take its whole
+  // deadline: the active set then stays as it was.
+  bool SetTemplate(const std::string& name, bool* busy = nullptr);
   // Reads the five templates of a set; false (nothing changed) on an error.
   bool LoadTemplates(const std::string& name);
 

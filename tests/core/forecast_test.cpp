@@ -8,6 +8,7 @@
 #include "base/ini.h"
 #include "support/weather_views.h"
 #include "support/testutil.h"
+#include "base/files.h"
 #include "weather/forecast.h"
 #include "weather/memo.h"
 #include "weather/weather_tab.h"
@@ -258,6 +259,11 @@ TEST_F(WeatherTabTest, SavingFavouritesKeepsOtherSectionsOfTheFile) {
   fav.Select(0);
   tab.btnDelFavoriteClick();
   EXPECT_EQ(app.Read("Favorite.ini"), "; mine\r\n[Other]\r\nx=1\r\n");
+  // A file too big to read is not rewritten from nothing.
+  const std::string big = "[Other]\r\n" + std::string(kMaxTextFileBytes, ';');
+  app.Write("Favorite.ini", big);
+  EXPECT_FALSE(SaveFavoritesFile({G(u8"广东")}, {G(u8"广州")}));
+  EXPECT_EQ(app.Read("Favorite.ini"), big);
 }
 
 TEST_F(WeatherTabTest, ListClicksSetTheStatusAndTheFlag) {

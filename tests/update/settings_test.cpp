@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <mutex>
 
 #include "base/appenv.h"
 #include "base/ini.h"
@@ -147,21 +148,31 @@ TEST(TemplateChoice, ClickPreviewsAndButtonSwitchesTheManager) {
   EXPECT_TRUE(rig.shell.boxes.empty());
 }
 
-TEST(TemplateChoice, UnreadableSetIsExplainedAndNotUsed) {
-  AppFolder app;
-  MakeSet(app, "default");
-  MakeSet(app, "broken");
-  fs::remove(app / "Template/broken/WendCN.htm");
-  TForeCast manager;
-  SettingsRig rig;
-  rig.manager = &manager;
-  rig.tab.Startup();
-  rig.lstTemplate.selected = 0;  // broken
-  rig.tab.btnTemplateClick();
-  EXPECT_EQ(manager.TemplateName, "default");
-  EXPECT_FALSE(app.Exists("Sys.ini"));
-  ASSERT_EQ(rig.shell.boxes.size(), 1u);
-  EXPECT_NE(rig.shell.boxes[0].first.find("broken"), std::string::npos) << U(rig.shell.boxes[0].first);
+TEST(TemplateChoice, UnreadableSetOrRunningQueryIsExplainedAndNotUsed) {
+  struct Case {
+    bool queryRunning;
+    const char8_t* says;
+  } cases[] = {{false, u8"“broken”缺少文件"}, {true, u8"正在查询天气"}};
+  for (const auto& c : cases) {
+    AppFolder app;
+    MakeSet(app, "default");
+    MakeSet(app, "broken");
+    if (!c.queryRunning) fs::remove(app / "Template/broken/WendCN.htm");
+    TForeCast manager;
+    // A query holds the lock for as long as its downloads take: the button
+    // must not wait for it on the window's thread.
+    std::unique_lock<std::mutex> query(*manager.QueryLock, std::defer_lock);
+    if (c.queryRunning) query.lock();
+    SettingsRig rig;
+    rig.manager = &manager;
+    rig.tab.Startup();
+    rig.lstTemplate.selected = 0;  // broken
+    rig.tab.btnTemplateClick();
+    EXPECT_EQ(manager.TemplateName, "default");
+    EXPECT_FALSE(app.Exists("Sys.ini"));
+    ASSERT_EQ(rig.shell.boxes.size(), 1u);
+    EXPECT_NE(U(rig.shell.boxes[0].first).find(reinterpret_cast<const char*>(c.says)), std::string::npos) << U(rig.shell.boxes[0].first);
+  }
 }
 
 TEST(TemplateChoice, ButtonWithoutSelectionDoesNothing) {
