@@ -12,6 +12,7 @@
 
 #include "app/wx_util.h"
 #include "base/appenv.h"
+#include "base/download.h"
 #include "base/files.h"
 
 namespace zel {
@@ -62,17 +63,11 @@ wxString OriginOf(const wxString& url) {
   return out;
 }
 
-bool IsWebAddress(const std::string& utf8) { return utf8.rfind("http://", 0) == 0 || utf8.rfind("https://", 0) == 0; }
-
 // The bytes of a regular local file of sane size; empty for a folder, a
 // device, a missing file.
 std::string LocalPage(const std::string& path) {
-  constexpr size_t kMaxPage = 4u << 20;
   std::string data;
-  std::string native = ToUtf8(path);
-  if (!g_file_test(native.c_str(), G_FILE_TEST_IS_REGULAR)) return {};
-  if (!ReadFile(path, data) || data.size() > kMaxPage) return {};
-  return data;
+  return ReadFile(path, data, kMaxTextFileBytes) ? data : std::string();
 }
 
 gboolean OnEngineMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer data) {
@@ -244,7 +239,7 @@ void WxBrowser::OnNavigating(wxWebViewEvent& e) {
 
 void WxBrowser::Navigate(const std::string& address) {
   std::string utf8 = ToUtf8(address);
-  if (IsWebAddress(utf8)) {
+  if (IsWebAddress(address)) {
     isHtml_ = false;
     address_ = wxString::FromUTF8(utf8);
     origin_ = OriginOf(address_);
