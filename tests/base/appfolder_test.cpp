@@ -14,23 +14,10 @@
 
 namespace fs = std::filesystem;
 using namespace zel;
+using zel::test::EnvVar;
 using zel::test::TempDir;
 
 namespace {
-
-// Sets or unsets an environment variable for the life of the object.
-class EnvVar {
- public:
-  EnvVar(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
-  }
-  ~EnvVar() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 // Relative name -> content of every regular file under root.
 std::map<std::string, std::string> Snapshot(const std::string& root) {

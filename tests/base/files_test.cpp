@@ -115,10 +115,7 @@ TEST(Files, NonRegularAndOversizedFilesReadAsMissing) {
 
 TEST(Files, LeftoverTemporariesOfEndedWritersAreRemoved) {
   TempDir dir;
-  pid_t gone = ::fork();
-  if (gone == 0) ::_exit(0);
-  ::waitpid(gone, nullptr, 0);
-  std::string dead = std::to_string(gone), alive = std::to_string(::getpid());
+  std::string dead = std::to_string(test::EndedPid()), alive = std::to_string(::getpid());
   ::mkdir((dir / "Download").c_str(), 0755);
   TempDir outside;
   ::symlink(outside.path().c_str(), (dir / "link").c_str());

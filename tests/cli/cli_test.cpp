@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <sstream>
 
 #include "cli/cli.h"
@@ -51,10 +48,7 @@ TEST(Cli, ReadsALineOfACacheFileWrittenByTheProgram) {
 
 TEST(Cli, ClearsTemporariesAKilledRunLeft) {
   AppFolder app;
-  pid_t gone = ::fork();
-  if (gone == 0) ::_exit(0);
-  ::waitpid(gone, nullptr, 0);
-  const std::string temp = "Download/CC54511.txt.tmp" + std::to_string(gone) + "-1";
+  const std::string temp = "Download/CC54511.txt.tmp" + std::to_string(zel::test::EndedPid()) + "-1";
   app.Write(temp, "half");
   EXPECT_EQ(Cli({"--app", app.path(), "scramble", "x"}).rc, 0);
   EXPECT_FALSE(app.Exists(temp));

@@ -1,15 +1,11 @@
 // The window against the real companion server, as ./run.sh starts them:
 // lookups answer real places, the forecast shows demo-labelled figures and
 // the first start's data update completes.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <nlohmann/json.hpp>
 #include <ctime>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <thread>
 
@@ -17,11 +13,12 @@
 #include "app/tab_mobile.h"
 #include "app/tab_weather.h"
 #include "base/ini.h"
-#include "weather/forecast.h"
-#include "weather/memo.h"
 #include "e2e/e2e_util.h"
+#include "support/child_process.h"
 #include "support/fakes.h"
 #include "support/testutil.h"
+#include "weather/forecast.h"
+#include "weather/memo.h"
 
 namespace zel {
 namespace {
@@ -30,52 +27,19 @@ namespace {
 // arguments follow the defaults (a later --data wins).
 class Companion {
  public:
-  explicit Companion(std::vector<std::string> more = {}) {
-    std::vector<std::string> args{std::string(ZEL_APP_DIR) + "/zelmora-server", "--port", "0", "--data",
-                                  std::string(ZEL_APP_DIR) + "/serverdata"};
-    args.insert(args.end(), more.begin(), more.end());
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(fds[1], 2);
-      ::dup2(fds[1], 1);
-      ::close(fds[0]);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
-    std::string log;
-    std::smatch m;
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < until) {
-      char buf[512];
-      ssize_t n = ::read(fds[0], buf, sizeof buf);
-      if (n > 0) log.append(buf, static_cast<size_t>(n));
-      if (std::regex_search(log, m, std::regex("listening on (http://127\\.0\\.0\\.1:\\d+)"))) {
-        base_ = m[1];
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    out_ = fds[0];
-  }
-  ~Companion() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) ::close(out_);
+  explicit Companion(std::vector<std::string> more = {}) : process_(Args(std::move(more))) {
+    base_ = process_.WaitFor(std::regex("listening on (http://127\\.0\\.0\\.1:\\d+)"), 30000);
   }
   const std::string& base() const { return base_; }
 
  private:
-  pid_t pid_ = -1;
-  int out_ = -1;
+  static std::vector<std::string> Args(std::vector<std::string> more) {
+    std::vector<std::string> args{std::string(ZEL_APP_DIR) + "/zelmora-server", "--port", "0", "--data",
+                                  std::string(ZEL_APP_DIR) + "/serverdata"};
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  }
+  test::ChildProcess process_;
   std::string base_;
 };
 

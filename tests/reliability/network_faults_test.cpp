@@ -214,6 +214,15 @@ class DripServer {
   test::LoopbackServer srv_;
 };
 
+// A fetch of Beijing's page by a fresh source into a temporary file.
+template <class S, std::string (S::*Get)()>
+std::string Fetch(const std::string& temp) {
+  S s;
+  s.CityID = "54511";
+  s.TempFile = temp;
+  return (s.*Get)();
+}
+
 }  // namespace
 
 // A page and its icons, or a frame page and its inner page, each just inside
@@ -228,20 +237,8 @@ TEST(QueryDeadline, SlowPagesAndIconsEndByOneDeadline) {
     size_t fields;
     std::string (*run)(const std::string& temp);
   } cases[] = {
-      {"cn-trend+icons", "CNTrend", 35,
-       [](const std::string& t) {
-         TWeatherCN s;
-         s.CityID = "54511";
-         s.TempFile = t;
-         return s.GetTrend();
-       }},
-      {"online-frame+inner", "Online", 18,
-       [](const std::string& t) {
-         TWeatherOnline s;
-         s.CityID = "54511";
-         s.TempFile = t;
-         return s.GetForeCast();
-       }},
+      {"cn-trend+icons", "CNTrend", 35, Fetch<TWeatherCN, &TWeatherCN::GetTrend>},
+      {"online-frame+inner", "Online", 18, Fetch<TWeatherOnline, &TWeatherOnline::GetForeCast>},
   };
   for (const auto& c : cases) {
     test::AppFolder app;

@@ -92,7 +92,6 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
   // No --feed-all: the first page of 54511 has it fetched on demand.
   for (const Source& s : sources) {
     std::string out = cli(s, "54511");
-    if (getenv("FEED_E2E_SHOW")) std::cerr << out;
     SCOPED_TRACE(std::string(s.source) + " " + s.view + ":\n" + out);
     EXPECT_NE(out.find("status\t完成，已更新！"), std::string::npos);
     EXPECT_EQ(out.find("演示数据"), std::string::npos);

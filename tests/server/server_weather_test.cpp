@@ -117,8 +117,11 @@ TEST(ForecastRecords, RefuseWhatWouldMisleadOrBreakThePages) {
 TEST(ForecastRecords, TodayIsBeijingsWhateverClockTheMachineKeeps) {
   // Records begin with Beijing's today; a server on another clock must not
   // refuse them for the hours its own date differs. tzdata is the oracle.
-  const char* old = std::getenv("TZ");
-  const std::string saved = old ? old : "";
+  struct Reread {
+    ~Reread() { ::tzset(); }  // after TZ is restored
+  } reread;
+  const char* tz = std::getenv("TZ");
+  zel::test::EnvVar keep("TZ", tz ? std::optional<std::string>(tz) : std::nullopt);
   auto in = [](const char* tz, std::string (*date)()) {
     ::setenv("TZ", tz, 1);
     ::tzset();
@@ -136,8 +139,6 @@ TEST(ForecastRecords, TodayIsBeijingsWhateverClockTheMachineKeeps) {
       EXPECT_EQ(today, beijing) << tz;
     }
   }
-  old ? ::setenv("TZ", saved.c_str(), 1) : ::unsetenv("TZ");
-  ::tzset();
 }
 
 TEST(ForecastRecords, WeatherWordsPickTheirPhenomenonCode) {

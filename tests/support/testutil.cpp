@@ -1,6 +1,7 @@
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -73,6 +74,13 @@ std::string ReadAll(const std::string& path) {
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+pid_t EndedPid() {
+  pid_t pid = ::fork();
+  if (pid == 0) ::_exit(0);
+  ::waitpid(pid, nullptr, 0);
+  return pid;
 }
 
 }  // namespace zel::test

@@ -4,8 +4,12 @@
 
 #include <httplib.h>
 
+#include <sys/types.h>
+
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -61,6 +65,26 @@ class LoopbackServer {
 };
 
 std::string ReadAll(const std::string& path);
+
+// Sets or unsets an environment variable for the life of the object.
+class EnvVar {
+ public:
+  EnvVar(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+  }
+  ~EnvVar() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+  EnvVar(const EnvVar&) = delete;
+  EnvVar& operator=(const EnvVar&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// The pid of a process that has ended (and been reaped): owns nothing now.
+pid_t EndedPid();
+
 // U(gbk): GBK -> UTF-8, for readable assertion messages.
 inline std::string U(const std::string& gbk) { return ToUtf8(gbk); }
 

@@ -239,7 +239,7 @@ TEST(UpdateThread, BadCountsVersionsAndPageNamesRefuseTheWholeUpdate) {
     fs::create_symlink(outside / "gone.htm", app / "dangling.htm");
     const std::string sys = "[main]\r\nDataVersion=1\r\nAD=AD.htm\r\nface=Hello.htm\r\n";
     app.Write("Sys.ini", sys);
-    srv.Description("[main]\r\nDataVersion=" + c.version + "\r\n" + c.main + "[download]\r\n" + c.num + "\r\n");
+    srv.Description(Describe(c.version, c.main, c.num + "\r\n"));
     UpdateReport r = TWeb(SettingsFor(app, srv, "1")).Execute();
     EXPECT_EQ(r.result, UpdateResult::Refused) << c.why;
     EXPECT_EQ(app.Read("Sys.ini"), sys) << c.why;
