@@ -219,24 +219,25 @@ void Feed::NoteFailure(Provider p, const HttpAnswer& a) {
 }
 
 bool Feed::Fresh(const std::string& station) {
-  std::time_t t = now();
+  // The file is looked at outside the lock: other pages go on meanwhile.
+  if (!FileExists(RecordPath(station))) return false;
   std::lock_guard<std::mutex> lock(mu_);
+  return FreshLocked(station, now());
+}
+
+bool Feed::FreshLocked(const std::string& station, std::time_t t) const {
   auto f = fetched_.find(station), i = issued_.find(station);
   return f != fetched_.end() && i != issued_.end() && t - f->second < o_.intervalSeconds + 900 &&
-         t - i->second < 86400 && FileExists(RecordPath(station));
+         t - i->second < 86400;
 }
 
 void Feed::BeforeAnswer(const std::string& station) {
   if (!o_.primary || !locations_.count(station)) return;
-  if (Fresh(station)) {
-    std::lock_guard<std::mutex> lock(mu_);
-    std::time_t& a = asked_[station];
-    if (now() - a >= 3600) a = now(), dirty_ = true;
-    return;
-  }
+  const bool onDisk = FileExists(RecordPath(station));
   std::unique_lock<std::mutex> lock(mu_);
   std::time_t t = now();
   if (t - asked_[station] >= 3600) asked_[station] = t, dirty_ = true;
+  if (onDisk && FreshLocked(station, t)) return;
   // Nobody to fetch, or both providers resting: answer with what is there.
   if (!running_ || stop_ || (!Usable(Provider::kOpenMeteo, t) && !Usable(Provider::kMetNorway, t))) return;
   unsigned before = attempts_[station];

@@ -97,6 +97,8 @@ class Feed {
     int step = 0;
   };
 
+  // Fetched within the interval and issued within a day; mu_ held.
+  bool FreshLocked(const std::string& station, std::time_t t) const;
   void Run();
   // Fetches the stations (due or asked for) with the primary provider and
   // fails over per station; returns records written.
