@@ -102,15 +102,17 @@ std::string CreditLine(const PageLines& lines) {
 }
 
 std::string FinishRecord(TextList& fields, bool fresh, size_t count, const std::string& cachePath,
-                         const std::string& credit) {
+                         const std::optional<std::string>& credit) {
   if (!fresh) {
-    auto cached = cachePath.empty() ? std::nullopt : LoadCacheFile(cachePath, count, count + 1);
-    if (!cached) return {};
+    auto cached = cachePath.empty() ? std::nullopt : LoadCacheFile(cachePath, count, credit ? count + 1 : count);
+    // One line more is the credit, never a stray line or a blank one.
+    if (!cached || (cached->size() == count + 1 && !IsCredit(cached->back()))) return {};
     fields = std::move(*cached);
   }
   // A fresh parse is counted before its credit joins it.
-  const bool credited = fresh ? fields.size() == count && !credit.empty() : fields.size() == count + 1;
-  if (fresh && credited) fields.push_back(credit);
+  const bool credited =
+      fresh ? fields.size() == count && credit && !credit->empty() : credit && fields.size() == count + 1;
+  if (fresh && credited) fields.push_back(*credit);
   // A field holding the terminator would split into more fields when the
   // record is read back, and the page would come out empty.
   for (auto& f : fields) StripRecordEnd(f);

@@ -2,6 +2,7 @@
 // cuts, the messages, and the end of every fetch (record, cache, status).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -76,9 +77,11 @@ bool IsCredit(std::string_view text);
 // record and the new cache; without a fresh page the cache answers. A fresh
 // page that parses into another count yields nothing, leaves the cache as
 // it was and says the page changed. An empty cachePath
-// means no cache. A non-empty credit follows the counted fields as one
-// more, in the record and the cache; a cache of either length is read.
+// means no cache. credit is given (maybe empty) for the record kinds that
+// carry one: a non-empty credit follows the counted fields as one more, in
+// the record and the cache, and a cache of one line more is read when that
+// line is a credit. Every other count is refused.
 std::string FinishRecord(TextList& fields, bool fresh, size_t count, const std::string& cachePath,
-                         const std::string& credit = {});
+                         const std::optional<std::string>& credit = std::nullopt);
 
 }  // namespace zel::frame

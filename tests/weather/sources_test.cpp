@@ -493,6 +493,40 @@ TEST_F(SourceTest, ProviderCreditFollowsTheRecordAndItsCache) {
   }
 }
 
+TEST_F(SourceTest, CacheOfOneLineMoreReadsOnlyWithACreditWhereTheRecordCarriesOne) {
+  struct Kind {
+    std::string prefix;
+    std::string (SourceTest::*get)();
+    size_t fields;
+    bool credits;
+  };
+  const Kind kinds[] = {{"CC", &SourceTest::CC, 16, false},          {"CN", &SourceTest::CN, 11, false},
+                        {"CNTrend", &SourceTest::Trend, 35, true},   {"Online", &SourceTest::Online, 18, true},
+                        {"OnlineTrend", &SourceTest::Wind, 12, true}};
+  struct Extra {
+    std::vector<std::string> lines;  // after the counted fields
+    bool creditOnly;                 // read where the record carries a credit, else refused
+    const char* why;
+  };
+  const Extra extras[] = {{{}, false, "the count itself reads everywhere"},
+                          {{G(u8"数据：Open-Meteo.com（CC BY 4.0），经换算")}, true, "a credit line"},
+                          {{""}, false, "a trailing blank line"},
+                          {{"c99"}, false, "a stray field"},
+                          {{G(u8"数据：x"), "c99"}, false, "two more"}};
+  SetOnlineOverride(false);
+  for (const Kind& k : kinds)
+    for (const Extra& e : extras) {
+      TextList f = WriteCache(k.prefix, k.fields);
+      f.insert(f.end(), e.lines.begin(), e.lines.end());
+      SaveCacheFile(CacheFileName(k.prefix, "54511"), f);
+      bool read = e.lines.empty() || (e.creditOnly && k.credits);
+      StatusText.clear();
+      EXPECT_EQ(Fields((this->*k.get)()), read ? f : TextList{}) << k.prefix << ": " << e.why;
+      EXPECT_EQ(StatusText, read ? kNotUpdated : "") << k.prefix << ": " << e.why;
+    }
+  SetOnlineOverride(std::nullopt);
+}
+
 TEST(CreditLine, CutFromTheFootOfThePage) {
   struct Case {
     TextList lines;
