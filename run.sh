@@ -13,7 +13,8 @@ server_pid=""
 if [ -x "$APP/zelmora-server" ]; then
   # The live feed fetches real forecasts (see server/README.md); the server
   # keeps the national clock, the one the forecasts' days are counted in.
-  # ZEL_FEED=off or other server options in ZEL_SERVER_ARGS.
+  # ZEL_FEED=demo (made-up figures, labelled) or off, other server options
+  # in ZEL_SERVER_ARGS.
   # shellcheck disable=SC2086
   TZ=Asia/Shanghai "$APP/zelmora-server" --data "$APP/serverdata" --feed "${ZEL_FEED:-open-meteo}" ${ZEL_SERVER_ARGS:-} \
     >"$APP/server.log" 2>&1 &

@@ -9,8 +9,9 @@ cd "$(dirname "$0")"
 
 if [ "$(id -u)" -eq 0 ]; then ./scripts/setup.sh; fi
 JOBS=$(nproc)
-# Servers the tests start never reach the real forecast providers.
-export ZEL_FEED=off
+# Servers the tests start never reach the real forecast providers: they
+# serve labelled demo figures unless a test names a loopback feed.
+export ZEL_FEED=demo
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp"

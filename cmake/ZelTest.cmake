@@ -9,6 +9,7 @@ function(add_unit_test)
     ZEL_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
     ZEL_APP_DIR="${ZEL_APP_DIR}")
   # A server a test starts never reaches a real weather provider, however the
-  # tests are run (a test that wants the feed names --feed and a loopback URL).
-  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "ZEL_FEED=off")
+  # tests are run: it serves labelled demo figures (a test that wants the
+  # feed names --feed and a loopback URL).
+  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "ZEL_FEED=demo")
 endfunction()

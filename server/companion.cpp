@@ -78,10 +78,12 @@ std::string IndexPage() {
 
 }  // namespace
 
+bool KnownFeed(const std::string& v) { return v == "open-meteo" || v == "met-norway" || v == "demo" || v == "off"; }
+
 const char* Usage() {
   return "usage: zelmora-server [--listen ADDR] [--port N] [--data DIR] [--state DIR] [--publication DIR]\n"
          "                      [--stations Weather.ini] [--images DIR] [--threads N]\n"
-         "                      [--feed open-meteo|met-norway|off] [--feed-interval 3h] [--feed-url URL]\n"
+         "                      [--feed open-meteo|met-norway|demo|off] [--feed-interval 3h] [--feed-url URL]\n"
          "                      [--feed-contact TEXT] [--feed-all] [--coordinates FILE]\n"
          "Serves the lookup pages, the update publication and the weather pages\n"
          "(default 127.0.0.1:8090, data in <executable folder>/serverdata).\n";
@@ -89,7 +91,7 @@ const char* Usage() {
 
 std::optional<std::string> ParseArgs(const std::vector<std::string>& args, ServerOptions& o, bool& help) {
   help = false;
-  // The environment may set the feed's default (test runs turn it off).
+  // The environment may set the feed's default (test runs ask for demo figures).
   if (const char* env = std::getenv("ZEL_FEED"); env && *env) o.feed = env;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -113,7 +115,7 @@ std::optional<std::string> ParseArgs(const std::vector<std::string>& args, Serve
     else if (a == "--feed-contact") o.feedContact = v;
     else if (a == "--coordinates") o.coordinatesFile = v;
     else if (a == "--feed") {
-      if (v != "open-meteo" && v != "met-norway" && v != "off") return "bad value for --feed: " + v;
+      if (!KnownFeed(v)) return "bad value for --feed: " + v;
       o.feed = v;
     } else if (a == "--feed-interval") {
       auto n = feed::ParseInterval(v);
@@ -140,7 +142,7 @@ std::optional<std::string> ParseArgs(const std::vector<std::string>& args, Serve
   if (o.publicationDir.empty()) o.publicationDir = o.dataDir + "publication";
   if (o.stationsFile.empty()) o.stationsFile = o.dataDir + "../Weather.ini";
   if (o.imagesDir.empty()) o.imagesDir = o.dataDir + "../images";
-  if (o.feed != "open-meteo" && o.feed != "met-norway" && o.feed != "off") return "bad value for the feed: " + o.feed;
+  if (!KnownFeed(o.feed)) return "bad value for the feed: " + o.feed;
   if (o.coordinatesFile.empty()) o.coordinatesFile = o.dataDir + "coordinates.tsv";
   if (!o.feedUrl.empty() && !IsWebAddress(o.feedUrl)) return "--feed-url needs an http or https address: " + o.feedUrl;
   o.publicationDir = IncludeBackslash(o.publicationDir);
@@ -189,7 +191,10 @@ void CompanionServer::Load() {
   stations_ = LoadStations(o_.stationsFile);
   Log("weather stations: " + (stations_.empty() ? "no catalogue at " + o_.stationsFile + ", any station code answered"
                                                 : std::to_string(stations_.size()) + " from " + o_.stationsFile));
-  Log("forecast records: " + o_.stateDir + "forecasts/<station>.json, demo figures for the others");
+  Log("forecast records: " + o_.stateDir + "forecasts/<station>.json" +
+      (o_.feed == "off"    ? "; no weather pages (--feed off)"
+       : o_.feed == "demo" ? ", demo figures for the others (--feed demo)"
+                           : "; a station without a usable one gets 503"));
   Log(std::string("update publication: ") + o_.publicationDir +
       (FileExists(o_.publicationDir + "UpDate.txt") ? "" : " (MISSING UpDate.txt)"));
 }
@@ -199,23 +204,31 @@ bool CompanionServer::KnownStation(const std::string& code) const {
   return stations_.empty() || stations_.count(code) > 0;
 }
 
-std::optional<StationForecast> CompanionServer::Forecast(const std::string& station) {
-  if (!KnownStation(station)) return std::nullopt;
+std::optional<StationForecast> CompanionServer::Forecast(const std::string& station, size_t days, int* status) {
+  auto refuse = [&](int code) -> std::optional<StationForecast> {
+    if (status) *status = code;
+    return std::nullopt;
+  };
+  if (!KnownStation(station) || o_.feed == "off") return refuse(404);
   if (beforeForecast) beforeForecast(station);
   auto it = stations_.find(station);
   std::string name = it == stations_.end() ? std::string() : it->second;
   std::string day = today();
   std::string json;
   std::string path = o_.stateDir + "forecasts/" + station + ".json";
+  const bool demo = o_.feed == "demo";
   if (ReadFile(path, json)) {
     std::string why;
-    if (auto f = ParseForecastJson(json, day, &why)) {
+    if (auto f = ParseForecastJson(json, day, &why, days)) {
       f->station = station;
       f->name = name;
       return f;
     }
-    Log("forecast record " + path + " not used: " + why + "; demo figures instead");
+    Log("forecast record " + path + " not used: " + why + (demo ? "; demo figures instead" : ""));
   }
+  // Made-up figures only where they were asked for by name; otherwise the
+  // page is not there, and the program shows its last good record.
+  if (!demo) return refuse(503);
   return DemoForecast(station, name, day);
 }
 
@@ -307,37 +320,41 @@ void CompanionServer::MountUpdate(httplib::Server& s) {
 void CompanionServer::MountWeather(httplib::Server& s) {
   // Each page: the station's forecast into the page builder, 404 for a
   // station the catalogue does not hold (the sources then report no data).
-  auto serve = [this](const std::string& code, httplib::Response& res, std::string (*build)(const StationForecast&)) {
-    auto f = Forecast(code);
+  auto serve = [this](const std::string& code, httplib::Response& res, std::string (*build)(const StationForecast&),
+                      size_t days) {
+    int status = 404;
+    auto f = Forecast(code, days, &status);
     if (!f) {
-      res.status = 404;
+      res.status = status;
+      if (status == 503) res.set_header("Retry-After", std::to_string(kRetryAfterSeconds));
+      res.set_header("Cache-Control", "no-store");
       return;
     }
     res.set_content(build(*f), kHtml);
     res.set_header("Cache-Control", "no-store");
   };
   s.Get("/nmc/citySearch.do", [this, serve](const httplib::Request& req, httplib::Response& res) {
-    serve(Param(req, "cityid"), res, CCPage);
+    serve(Param(req, "cityid"), res, CCPage, kCCDays);
   });
   s.Get("/forecast/24time.jsp", [serve](const httplib::Request& req, httplib::Response& res) {
-    serve(Param(req, "sta_id"), res, CNForecastPage);
+    serve(Param(req, "sta_id"), res, CNForecastPage, 1);
   });
   s.Get("/forecast/qushi.jsp", [serve](const httplib::Request& req, httplib::Response& res) {
-    serve(Param(req, "sta_id"), res, CNTrendPage);
+    serve(Param(req, "sta_id"), res, CNTrendPage, kForecastDays);
   });
   s.Get("/cgi-bin/region", [this](const httplib::Request& req, httplib::Response& res) {
     std::string code = Param(req, "WMO"), prg = Param(req, "PRG");
-    if (!KnownStation(code) || (prg != "citybild" && prg != "citywind")) {
+    if (!KnownStation(code) || o_.feed == "off" || (prg != "citybild" && prg != "citywind")) {
       res.status = 404;
       return;
     }
     res.set_content(OnlineFramePage((prg == "citybild" ? "/online/forecast/" : "/online/wind/") + code + ".htm"), kHtml);
   });
   s.Get(R"(/online/forecast/(\d{1,10})\.htm)", [serve](const httplib::Request& req, httplib::Response& res) {
-    serve(req.matches[1], res, OnlineForecastPage);
+    serve(req.matches[1], res, OnlineForecastPage, kOnlineDays);
   });
   s.Get(R"(/online/wind/(\d{1,10})\.htm)", [serve](const httplib::Request& req, httplib::Response& res) {
-    serve(req.matches[1], res, OnlineWindPage);
+    serve(req.matches[1], res, OnlineWindPage, kOnlineDays);
   });
   auto icon = [this](const httplib::Request& req, httplib::Response& res) {
     std::string name = req.matches[1], body;

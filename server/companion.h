@@ -28,7 +28,9 @@ struct ServerOptions {
   // Workers running complete requests; idle connections hold none.
   int threads = 32;
   // The live forecast feed.
-  std::string feed = "open-meteo";  // open-meteo, met-norway or off
+  // open-meteo or met-norway (live), demo (made-up figures, labelled), off
+  // (no weather pages)
+  std::string feed = "open-meteo";
   int feedIntervalSeconds = 3 * 3600;
   std::string feedUrl;      // replaces the provider's scheme, host and port
   std::string feedContact;  // for the User-Agent
@@ -40,6 +42,9 @@ struct ServerOptions {
 // help is set for --help.
 std::optional<std::string> ParseArgs(const std::vector<std::string>& args, ServerOptions& o, bool& help);
 const char* Usage();
+bool KnownFeed(const std::string& v);
+// What a page without a record asks the client to wait.
+constexpr int kRetryAfterSeconds = 300;
 
 class CompanionServer {
  public:
@@ -62,8 +67,11 @@ class CompanionServer {
   std::function<void(const std::string& station)> beforeForecast;
 
   // The forecast of a station: its record from forecasts/<code>.json when
-  // that reads whole, otherwise demo figures. nullopt for an unknown station.
-  std::optional<StationForecast> Forecast(const std::string& station);
+  // that reads whole and holds `days` from today on; otherwise demo figures
+  // with --feed demo. nullopt with status 404 for an unknown station (or
+  // --feed off), 503 for one without a usable record.
+  std::optional<StationForecast> Forecast(const std::string& station, size_t days = kForecastDays,
+                                          int* status = nullptr);
 
   void Log(const std::string& line);
   // Held while a line is written: a reader of the log stream takes it too.

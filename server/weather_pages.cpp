@@ -163,7 +163,8 @@ std::string IconForWords(const std::string& gbkWords) {
   return Code2(best);
 }
 
-std::optional<StationForecast> ParseForecastJson(const std::string& json, const std::string& today, std::string* why) {
+std::optional<StationForecast> ParseForecastJson(const std::string& json, const std::string& today, std::string* why,
+                                                 size_t need) {
   auto fail = [&](const std::string& w) -> std::optional<StationForecast> {
     if (why) *why = w;
     return std::nullopt;
@@ -233,7 +234,8 @@ std::optional<StationForecast> ParseForecastJson(const std::string& json, const 
     day.iconNight = icon("icon_night", day.night);
     f.days.push_back(std::move(day));
   }
-  if (f.days.size() < kForecastDays) return fail("fewer than 5 days from today on");
+  if (f.days.size() < std::max<size_t>(need, 1))
+    return fail("fewer than " + std::to_string(std::max<size_t>(need, 1)) + " days from today on");
   if (f.days.front().date != today) return fail("no figures for today");
   return f;
 }

@@ -26,16 +26,20 @@ struct StationForecast {
   bool demo = false;
   std::string credit;  // the provider of the figures, GBK; may be empty
   std::string sunrise, sunset, longitude, latitude, altitude;  // GBK
-  std::vector<DayForecast> days;  // at least 5, the first one today
+  std::vector<DayForecast> days;  // the first one today, as many as the page shows
 };
 
+// Days the pages show from today on: the trend page five, the national
+// centre and the weather online pages three, the one-day page one.
 constexpr size_t kForecastDays = 5;
+constexpr size_t kCCDays = 3;
+constexpr size_t kOnlineDays = 3;
 
 // A forecast record from JSON (UTF-8). Days before today are dropped; the
 // record is refused (nullopt, with why set) when it is malformed or fewer
-// than five days remain. today is yyyy-mm-dd.
+// than `days` remain. today is yyyy-mm-dd.
 std::optional<StationForecast> ParseForecastJson(const std::string& json, const std::string& today,
-                                                 std::string* why = nullptr);
+                                                 std::string* why = nullptr, size_t days = kForecastDays);
 // Made-up figures for five days from today, stable for a station and day.
 StationForecast DemoForecast(const std::string& station, const std::string& name, const std::string& today);
 

@@ -3,7 +3,7 @@
 # exits. Extra files to remove on exit go into cleanup.
 cleanup=${cleanup:-}
 log=$(mktemp)
-"$app/zelmora-server" --port 0 --data "$app/serverdata" 2>"$log" &
+"$app/zelmora-server" --port 0 --data "$app/serverdata" --feed demo 2>"$log" &
 pid=$!
 trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -f "$log" $cleanup' EXIT
 for _ in $(seq 100); do grep -q "listening on" "$log" && break; sleep 0.1; done

@@ -46,7 +46,7 @@ std::optional<Provider> ParseProvider(const std::string& v, bool& ok) {
   ok = true;
   if (v == "open-meteo") return Provider::kOpenMeteo;
   if (v == "met-norway") return Provider::kMetNorway;
-  ok = v == "off";
+  ok = v == "off" || v == "demo";
   return std::nullopt;
 }
 
@@ -145,7 +145,7 @@ Feed::Feed(FeedOptions o, const std::map<std::string, std::string>& stations,
   std::string line = std::to_string(locations_.size()) + " stations with coordinates from " + o_.coordinatesFile;
   if (!problems.empty()) line += " (" + problems + ")";
   if (!missing.empty()) {
-    line += "; " + std::to_string(missing.size()) + " without are not fed (demo figures stay):";
+    line += "; " + std::to_string(missing.size()) + " without are not fed:";
     for (size_t i = 0; i < missing.size() && i < 20; ++i) line += " " + missing[i];
     if (missing.size() > 20) line += " ...";
   }
@@ -342,7 +342,7 @@ int Feed::FetchStations(const std::vector<std::string>& stations) {
   if (!offline || t - offlineLogged_ >= o_.intervalSeconds) {
     if (offline) offlineLogged_ = t;
     log_("feed: " + std::string(offline ? "no network: " : "") + std::to_string(failed2.size()) +
-         " stations keep their last records or demo figures (" + why + "; " + why2 + ")");
+         " stations keep their last records, if any (" + why + "; " + why2 + ")");
   }
   return written;
 }

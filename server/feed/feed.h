@@ -41,7 +41,7 @@ struct FeedOptions {
   int spacingMs = -1;
 };
 
-// "--feed" values and "3h", "90m", "600s", "600" for the interval.
+// "--feed" values (nullopt for demo and off) and "3h", "90m", "600s", "600" for the interval.
 std::optional<Provider> ParseProvider(const std::string& v, bool& ok);
 std::optional<int> ParseInterval(const std::string& v);
 

@@ -56,7 +56,7 @@ std::string Ask(LookupTabPanel* p, const char* text) {
 }  // namespace
 
 TEST(Companion, LookupsForecastAndFirstUpdateAgainstTheCompanionServer) {
-  Companion server;
+  Companion server({"--feed", "demo"});
   ASSERT_FALSE(server.base().empty()) << "zelmora-server did not start";
   test::AppFolder app;
   app.CopyShippedData();

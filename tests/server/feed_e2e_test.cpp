@@ -1,7 +1,7 @@
 // End to end: a loopback fake provider, the real zelmora-server with its
 // feed, and zelmora-cli fetching every source's page as the program does.
 // The first page of a station waits for its on-demand fetch; offline, the
-// records stay.
+// records stay, and a station without one shows the program's cache.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -121,20 +121,45 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
   std::string record = data.Read("forecasts/54511.json");
 
   // Offline: a new server whose provider cannot be reached keeps the record
-  // and says so; a station never fetched shows labelled demo figures.
+  // and serves it; a station without one gets no page, never made-up
+  // figures, and the program shows its cache or the source's error.
   proc.reset();
   fake.reset();
   proc = server("http://127.0.0.1:1");
   port = proc->WaitFor(std::regex("listening on http://127.0.0.1:(\\d+)"));
   ASSERT_FALSE(port.empty()) << proc->log();
-  app.Write("Servers.ini", "[servers]\r\nCC=http://127.0.0.1:" + port + "\r\n");
-  std::string demo = cli(sources[0], "58367");
-  EXPECT_NE(demo.find("演示数据"), std::string::npos) << demo;
+  app.Write("Servers.ini", "[servers]\r\nCC=http://127.0.0.1:" + port + "\r\nCN=http://127.0.0.1:" + port +
+                               "\r\nOnline=http://127.0.0.1:" + port + "\r\n");
+  std::string never = cli(sources[0], "58367");
+  EXPECT_NE(never.find("status\t有错误发生"), std::string::npos) << never;
   EXPECT_FALSE(proc->WaitFor(std::regex("no network.*keep their last records")).empty()) << proc->log();
   std::string out = cli(sources[0], "54511");
   EXPECT_NE(out.find("东北风4-5级"), std::string::npos) << out;
-  EXPECT_EQ(out.find("演示数据"), std::string::npos) << out;
   EXPECT_EQ(data.Read("forecasts/54511.json"), record);
+  // The record gone (a server that never reached the provider): 54511 from
+  // the program's cache, 58367 (never fetched) not at all.
+  ASSERT_EQ(std::remove((data.path() + "forecasts/54511.json").c_str()), 0);
+  for (const Source& s : sources)
+    for (const char* station : {"54511", "58367"}) {
+      std::string out = cli(s, station);
+      SCOPED_TRACE(std::string(s.source) + " " + s.view + " " + station + ":\n" + out);
+      EXPECT_EQ(out.find("演示数据"), std::string::npos);
+      EXPECT_EQ(out.find("完成，已更新！"), std::string::npos);
+      if (std::string(station) == "54511") {
+        EXPECT_NE(out.find("status\t完成，未更新！"), std::string::npos);
+        for (const char* w : s.want) EXPECT_NE(out.find(w), std::string::npos) << w;
+      } else {
+        EXPECT_NE(out.find("status\t有错误发生"), std::string::npos);
+      }
+    }
+  for (const char* server : {"online", "cc", "cn"}) {
+    std::string page = Shell(std::string(ZEL_APP_DIR) + "/zelmora-cli --app " + app.path() +
+                             " forecast 北京 北京 --server " + server + " 2>&1");
+    EXPECT_NE(page.find("完成，未更新！"), std::string::npos) << server << "\n" << page;
+    EXPECT_NE(page.find("数据：Open-Meteo"), std::string::npos) << server << "\n" << page;
+    EXPECT_EQ(page.find("演示数据"), std::string::npos) << server;
+    EXPECT_EQ(page.find("完成，已更新！"), std::string::npos) << server;
+  }
 
   // Stopping the server while the feed waits on a provider that hangs ends
   // both at once, not when the provider gives up.

@@ -27,6 +27,7 @@ inline ServerOptions TestOptions() {
   o.publicationDir = std::string(ZEL_SOURCE_DIR) + "/server/publication/";
   o.stationsFile = std::string(ZEL_SOURCE_DIR) + "/data/Weather.ini";
   o.imagesDir = std::string(ZEL_SOURCE_DIR) + "/data/images/";
+  o.feed = "demo";  // a station without a record shows labelled demo figures
   return o;
 }
 

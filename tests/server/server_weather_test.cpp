@@ -3,6 +3,7 @@
 // and a forecast record in the provider folder is served as it is.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <ctime>
 
@@ -74,6 +75,57 @@ TEST_F(WeatherPages, ProviderRecordsAreServedAsTheyAreWithoutTheDemoLabel) {
   ASSERT_EQ(broken.cc.size(), 16u);
   EXPECT_TRUE(Demo(broken.cc[4]));
   EXPECT_NE(log.str().find("58367.json not used"), std::string::npos) << log.str();
+}
+
+TEST(WeatherPagesByFeed, MadeUpFiguresOnlyByNameAndNoPageWithoutAUsableRecord) {
+  // A record of three days from today serves the pages that show three
+  // days or fewer; the five-day trend needs five.
+  const std::string today = "2024-06-01";
+  std::string days;
+  for (int i = 0; i < 3; ++i)
+    days += std::string(i ? "," : "") + "{\"date\":\"" + AddDays(today, i) + "\",\"high\":20,\"low\":10,\"am\":\"sun\"}";
+  zel::test::TempDir data;
+  data.Write("forecasts/58367.json", "{\"days\":[" + days + "]}");
+  const std::string pages[] = {"/nmc/citySearch.do?cityid=", "/forecast/24time.jsp?sta_id=",
+                               "/forecast/qushi.jsp?sta_id=", "/online/forecast/", "/online/wind/",
+                               "/cgi-bin/region?PRG=citybild&WMO="};
+  struct Case {
+    const char* feed;
+    const char* station;
+    std::array<int, 6> status;  // per page above
+    bool demo;
+  } cases[] = {
+      {"open-meteo", "54511", {503, 503, 503, 503, 503, 200}, false},
+      {"met-norway", "54511", {503, 503, 503, 503, 503, 200}, false},
+      {"open-meteo", "58367", {200, 200, 503, 200, 200, 200}, false},
+      {"demo", "54511", {200, 200, 200, 200, 200, 200}, true},
+      {"demo", "58367", {200, 200, 200, 200, 200, 200}, true},  // the record where it serves, else demo
+      {"off", "58367", {404, 404, 404, 404, 404, 404}, false},
+      {"open-meteo", "99999", {404, 404, 404, 404, 404, 404}, false},
+  };
+  for (const Case& c : cases) {
+    ServerOptions o = TestOptions();
+    o.stateDir = data.path();
+    o.feed = c.feed;
+    std::ostringstream log;
+    CompanionServer companion(o, log);
+    companion.Load();
+    companion.today = [today] { return today; };
+    zel::test::LoopbackServer http;
+    companion.Mount(http.http());
+    http.Start();
+    httplib::Client client("127.0.0.1", http.port());
+    bool demo = false;
+    for (size_t i = 0; i < 6; ++i) {
+      std::string path = pages[i] + std::string(c.station) + (pages[i].back() == '/' ? ".htm" : "");
+      auto res = client.Get(path);
+      ASSERT_TRUE(res) << path;
+      EXPECT_EQ(res->status, c.status[i]) << c.feed << " " << path;
+      EXPECT_EQ(res->get_header_value("Retry-After"), res->status == 503 ? "300" : "") << c.feed << " " << path;
+      demo = demo || Demo(res->body);
+    }
+    EXPECT_EQ(demo, c.demo) << c.feed << " " << c.station;
+  }
 }
 
 TEST(ForecastRecords, RefuseWhatWouldMisleadOrBreakThePages) {
