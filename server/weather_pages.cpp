@@ -224,6 +224,8 @@ std::optional<StationForecast> ParseForecastJson(const std::string& json, const 
     day.windNight = text(d, "wind_night", u8"");
     if (day.windPm.empty()) day.windPm = day.windAm;
     if (day.windNight.empty()) day.windNight = day.windPm;
+    day.wind = text(d, "wind", u8"");
+    if (day.wind.empty()) day.wind = day.windAm;
     auto icon = [&](const char* key, const std::string& words) {
       std::string c = str(d, key);
       bool ok = c.size() == 2 && std::isdigit(static_cast<unsigned char>(c[0])) && std::isdigit(static_cast<unsigned char>(c[1])) &&
@@ -275,6 +277,7 @@ StationForecast DemoForecast(const std::string& station, const std::string& name
     d.windAm = dir + std::to_string(force) + "-" + std::to_string(force + 1) + G(u8"级");
     d.windPm = d.windAm;
     d.windNight = (h >> 28) % 2 ? G(u8"微风") : d.windAm;
+    d.wind = d.windAm;
     d.iconDay = Code2(wAm);
     d.iconNight = Code2(wNight);
     f.days.push_back(std::move(d));
@@ -307,7 +310,7 @@ std::string CCPage(const StationForecast& f) {
     p.Set(hei + 1, "  " + DayWords(f, d));
     p.Set(hei + 2, "</td>");
     p.Set(hei + 5, "<td class=\"wind\">");
-    p.Set(hei + 6, "  " + d.windAm);
+    p.Set(hei + 6, "  " + d.wind);
     p.Set(hei + 7, "</td>");
     highAt = hei + 16;
   }
@@ -325,7 +328,7 @@ std::string CNForecastPage(const StationForecast& f) {
   p.Set(99, "<td colspan=\"2\" align=center><img src=\"image/icons/" + d.iconDay + ".gif\" width=\"60\" alt=\"" + d.am + Tag(f) +
                 "\"><img src=\"image/icons/" + d.iconNight + ".gif\" width=\"60\" alt=\"" + d.night + "\"></td>");
   p.Set(103, "<td colspan=\"2\" class=\"eng\">" + std::to_string(d.low) + "/" + std::to_string(d.high) + G(u8"℃") + "</td>");
-  p.Set(106, "<td height=\"20\" colspan=\"2\"><span class=\"font_sl\">" + d.windAm + "</span></td>");
+  p.Set(106, "<td height=\"20\" colspan=\"2\"><span class=\"font_sl\">" + d.wind + "</span></td>");
   p.Set(165, "<td align=\"center\" valign=\"bottom\" class=\"font_sl\">" + G(u8"日出：") + f.sunrise + G(u8"分") +
                  "&nbsp;&nbsp;" + G(u8"日落：") + f.sunset + G(u8"分") + "&nbsp;&nbsp;" + G(u8"东经：") + f.longitude +
                  G(u8"度") + "|&nbsp;" + G(u8"北纬：") + f.latitude + G(u8"度") + "|&nbsp;" + G(u8"海拔：") + f.altitude +
@@ -353,8 +356,8 @@ std::string CNTrendPage(const StationForecast& f) {
     p.Set(b + 5, "</td>");
     p.Set(b + 7, "<td><strong>" + std::to_string(d.high) + G(u8"℃") + "</strong></td>");
     p.Set(b + 8, "<td><strong>/" + std::to_string(d.low) + G(u8"℃") + "</strong></td>");
-    p.Set(b + 10, "<td><strong>" + d.windAm + "</strong></td>");
-    p.Set(b + 12, "<td width=\"52\" align=\"right\"><img src=\"image/fl" + std::to_string(WindForce(d.windAm)) +
+    p.Set(b + 10, "<td><strong>" + d.wind + "</strong></td>");
+    p.Set(b + 12, "<td width=\"52\" align=\"right\"><img src=\"image/fl" + std::to_string(WindForce(d.wind)) +
                       ".gif\" ></td>");
   }
   p.Set(268, CreditLine(f));

@@ -16,6 +16,7 @@ struct DayForecast {
   std::string date;  // yyyy-mm-dd
   int high = 0, low = 0;
   std::string am, pm, night;               // weather words, GBK
+  std::string wind;                        // the whole day's, GBK
   std::string windAm, windPm, windNight;   // GBK
   std::string iconDay, iconNight;          // two-digit phenomenon codes
 };

@@ -13,23 +13,6 @@ namespace {
 bool IsRain(int w) { return (w >= 51 && w <= 55) || (w >= 61 && w <= 65) || (w >= 80 && w <= 82); }
 bool IsSnow(int w) { return (w >= 71 && w <= 77) || w == 85 || w == 86; }
 
-// Rain grades of the national forecasts, by the day's amount in mm.
-int RainGrade(double mm) {
-  if (mm >= 250) return 12;
-  if (mm >= 100) return 11;
-  if (mm >= 50) return 10;
-  if (mm >= 25) return 9;
-  if (mm >= 10) return 8;
-  return 7;
-}
-
-int SnowGrade(double mm) {
-  if (mm >= 10) return 17;
-  if (mm >= 5) return 16;
-  if (mm >= 2.5) return 15;
-  return 14;
-}
-
 constexpr double kPi = 3.14159265358979323846;
 double Rad(double d) { return d * kPi / 180; }
 double Deg(double r) { return r * 180 / kPi; }
@@ -85,14 +68,17 @@ std::string Clock(double minutes) {
 
 }  // namespace
 
-int PhenomenonForWmo(int w, double dayPrecipMm) {
+int PhenomenonForWmo(int w) {
   if (w <= 1) return 0;
   if (w == 2) return 1;
   if (w == 45 || w == 48) return 18;
   if (w == 56 || w == 57 || w == 66 || w == 67) return 19;
   if (w == 68 || w == 69) return 6;
-  if ((w >= 51 && w <= 55) || (w >= 61 && w <= 65)) return RainGrade(dayPrecipMm);
-  if (w >= 71 && w <= 77) return SnowGrade(dayPrecipMm);
+  // Drizzle of any strength is light rain; rain and snow say slight,
+  // moderate or heavy themselves (64 and 74 are the in-between codes).
+  if (w >= 51 && w <= 55) return 7;
+  if (w >= 61 && w <= 65) return w <= 62 ? 7 : w <= 64 ? 8 : 9;
+  if (w >= 71 && w <= 77) return w <= 72 || w == 77 ? 14 : w <= 74 ? 15 : 16;
   if (w >= 80 && w <= 82) return 3;
   if (w == 85 || w == 86) return 13;
   if (w == 95) return 4;
@@ -100,13 +86,13 @@ int PhenomenonForWmo(int w, double dayPrecipMm) {
   return 2;  // codes the forecasts do not use: overcast says least
 }
 
-std::optional<int> PhenomenonForCodes(const std::vector<int>& codes, double dayPrecipMm) {
+std::optional<int> PhenomenonForCodes(const std::vector<int>& codes) {
   if (codes.empty()) return std::nullopt;
   int worst = *std::max_element(codes.begin(), codes.end());
   bool rain = std::any_of(codes.begin(), codes.end(), IsRain);
   bool snow = std::any_of(codes.begin(), codes.end(), IsSnow);
   if (rain && snow && worst < 95) return 6;
-  return PhenomenonForWmo(worst, dayPrecipMm);
+  return PhenomenonForWmo(worst);
 }
 
 std::optional<int> WmoForMetSymbol(const std::string& symbol) {
@@ -172,13 +158,40 @@ const char* DirectionWord(double degrees) {
   return kDirs[int(std::floor((d + 22.5) / 45)) % 8];
 }
 
-std::string WindText(std::optional<double> degrees, double ms) {
-  int f = Beaufort(ms);
-  if (f < 3) return "微风";
-  std::string dir = degrees ? DirectionWord(*degrees) : "";
+std::string WindText(const std::vector<WindAt>& winds) {
+  if (winds.empty()) return {};
+  auto [weakest, strongest] =
+      std::minmax_element(winds.begin(), winds.end(), [](const WindAt& a, const WindAt& b) { return a.ms < b.ms; });
+  int low = Beaufort(weakest->ms), high = Beaufort(strongest->ms);
+  if (high < 3) return "微风";
+  std::string dir = strongest->degrees ? DirectionWord(*strongest->degrees) : "";
   if (dir.empty()) dir = "风力";
-  if (f >= 12) return dir + "12级";
-  return dir + std::to_string(f) + "-" + std::to_string(f + 1) + "级";
+  return dir + (low == high ? "" : std::to_string(low) + "-") + std::to_string(high) + "级";
+}
+
+std::optional<Scale> ScaleOf(Quantity q, const std::string& unit) {
+  struct Row {
+    Quantity q;
+    const char* unit;
+    Scale scale;
+  };
+  static const Row kRows[] = {
+      {Quantity::kTemperature, "°C", {}},
+      {Quantity::kTemperature, "celsius", {}},
+      {Quantity::kTemperature, "°F", {5.0 / 9, -32 * 5.0 / 9}},
+      {Quantity::kTemperature, "fahrenheit", {5.0 / 9, -32 * 5.0 / 9}},
+      {Quantity::kSpeed, "m/s", {}},
+      {Quantity::kSpeed, "km/h", {1 / 3.6, 0}},
+      {Quantity::kSpeed, "kn", {1852.0 / 3600, 0}},
+      {Quantity::kSpeed, "mp/h", {0.44704, 0}},
+      {Quantity::kSpeed, "mph", {0.44704, 0}},
+      {Quantity::kPrecipitation, "mm", {}},
+      {Quantity::kPrecipitation, "inch", {25.4, 0}},
+  };
+  if (unit.empty()) return Scale{};
+  for (const Row& r : kRows)
+    if (r.q == q && unit == r.unit) return r.scale;
+  return std::nullopt;
 }
 
 SunTimes SunriseSunset(double lat, double lon, int year, int month, int day, double utcOffsetHours) {

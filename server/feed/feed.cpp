@@ -227,8 +227,20 @@ bool Feed::Fresh(const std::string& station) {
 
 bool Feed::FreshLocked(const std::string& station, std::time_t t) const {
   auto f = fetched_.find(station), i = issued_.find(station);
+  auto l = lastDay_.find(station);
   return f != fetched_.end() && i != issued_.end() && t - f->second < o_.intervalSeconds + 900 &&
-         t - i->second < 86400;
+         t - i->second < 86400 && l != lastDay_.end() && l->second >= AddDays(today(), int(kForecastDays) - 1);
+}
+
+std::time_t Feed::NextDue(std::time_t t, const std::string& lastDay) {
+  std::time_t due = Jitter(t + o_.intervalSeconds);
+  // From the day the record holds fewer days than the pages show; asked for
+  // half an hour before that midnight, so no night goes without.
+  std::string shortDay = AddDays(lastDay, -int(kForecastDays - 2));
+  auto midnight = ParseUtc(shortDay + "T00:00");
+  if (!midnight) return due;
+  std::time_t before = *midnight - kLocalOffsetSeconds - 1800;
+  return before > t ? std::min(due, before) : due;
 }
 
 void Feed::BeforeAnswer(const std::string& station) {
@@ -396,7 +408,7 @@ int Feed::FetchOpenMeteo(const std::vector<std::string>& stations, std::vector<s
       continue;
     }
     for (size_t i = 0; i < chunk.size(); ++i) {
-      std::string w = "no usable figures";
+      std::string w = parsed.why[i].empty() ? "no usable figures" : parsed.why[i];
       if (parsed.forecasts[i] && WriteRecord(chunk[i], *parsed.forecasts[i], w)) {
         ++written;
       } else {
@@ -493,7 +505,8 @@ bool Feed::WriteRecord(const std::string& station, const FeedForecast& f, std::s
   std::lock_guard<std::mutex> lock(mu_);
   fetched_[station] = t;
   issued_[station] = issued ? *issued - kLocalOffsetSeconds : t;
-  nextDue_[station] = Jitter(t + o_.intervalSeconds);
+  lastDay_[station] = f.days.back().date;
+  nextDue_[station] = NextDue(t, f.days.back().date);
   dirty_ = true;
   return true;
 }
@@ -515,7 +528,13 @@ void Feed::LoadState() {
   times("asked", asked_);
   times("fetched", fetched_);
   times("issued", issued_);
-  for (const auto& [s, t] : fetched_) nextDue_[s] = t + o_.intervalSeconds;
+  if (auto l = j.find("last_day"); l != j.end() && l->is_object())
+    for (const auto& [k, v] : l->items())
+      if (v.is_string()) lastDay_[k] = v.get<std::string>();
+  for (const auto& [s, t] : fetched_) {
+    auto l = lastDay_.find(s);
+    nextDue_[s] = l == lastDay_.end() ? t : NextDue(t, l->second);
+  }
   if (auto m = j.find("met"); m != j.end() && m->is_object())
     for (const auto& [k, v] : m->items())
       if (v.is_object()) met_[k] = {v.value("last_modified", ""), v.value("expires", std::time_t(0))};
@@ -542,6 +561,7 @@ void Feed::SaveState() {
     j["asked"] = asked;
     j["fetched"] = fetched_;
     j["issued"] = issued_;
+    j["last_day"] = lastDay_;
     Json met = Json::object();
     for (const auto& [s, m] : met_) met[s] = {{"last_modified", m.lastModified}, {"expires", m.expires}};
     j["met"] = met;

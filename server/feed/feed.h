@@ -97,8 +97,13 @@ class Feed {
     int step = 0;
   };
 
-  // Fetched within the interval and issued within a day; mu_ held.
+  // Fetched within the interval, issued within a day, and still holding the
+  // pages' days from today on; mu_ held.
   bool FreshLocked(const std::string& station, std::time_t t) const;
+  // When a station fetched at t with a record to lastDay is next due: after
+  // the interval, or before the record runs short at a midnight, whichever
+  // comes first.
+  std::time_t NextDue(std::time_t t, const std::string& lastDay);
   void Run();
   // Fetches the stations (due or asked for) with the primary provider and
   // fails over per station; returns records written.
@@ -129,6 +134,7 @@ class Feed {
   int waiting_ = 0;
   std::map<std::string, unsigned> attempts_;  // finished attempts per station
   std::map<std::string, std::time_t> asked_, fetched_, issued_, nextDue_;
+  std::map<std::string, std::string> lastDay_;  // the last date of each record
   std::map<std::string, MetState> met_;
   std::map<Provider, CallCounter> calls_;
   std::map<Provider, Backoff> backoff_;

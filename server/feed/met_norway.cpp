@@ -13,18 +13,17 @@ namespace {
 struct Step {
   long day = 0;  // local day number since 1970-01-01
   int hour = 0;  // local
-  std::optional<double> temp, speed, dir;
+  std::optional<double> temp;
+  std::optional<WindAt> wind;
   std::optional<int> wmo;  // of the period that begins here
-  double rain = 0;         // of that period, counted once
 };
 
 struct Part {
   std::vector<int> codes;
-  double speed = -1;
-  std::optional<double> dir;
+  std::vector<WindAt> winds;
   void Add(const Step& s) {
     if (s.wmo) codes.push_back(*s.wmo);
-    if (s.speed && *s.speed > speed) speed = *s.speed, dir = s.dir;
+    if (s.wind) winds.push_back(*s.wind);
   }
 };
 
@@ -46,6 +45,12 @@ std::optional<FeedForecast> ParseMetNorway(const std::string& body, const Locati
   if (root["properties"]["timeseries"].get_array().get(series) || series.size() == 0) return fail("no timeseries");
   auto issued = ParseUtc(json::Str(root["properties"]["meta"]["updated_at"]));
   if (!issued) return fail("no properties.meta.updated_at");
+  // Units other than ours are converted; one we do not know refuses the answer.
+  auto units = root["properties"]["meta"]["units"];
+  auto tempUnit = ScaleOf(Quantity::kTemperature, json::Str(units["air_temperature"]));
+  auto speedUnit = ScaleOf(Quantity::kSpeed, json::Str(units["wind_speed"]));
+  if (!tempUnit) return fail("air_temperature in an unknown unit");
+  if (!speedUnit) return fail("wind_speed in an unknown unit");
 
   std::vector<Step> steps;
   for (json::element e : series) {
@@ -56,30 +61,25 @@ std::optional<FeedForecast> ParseMetNorway(const std::string& body, const Locati
     s.day = long(local >= 0 ? local / 86400 : (local - 86399) / 86400);
     s.hour = int((local - (long long)s.day * 86400) / 3600);
     auto inst = e["data"]["instant"]["details"];
-    s.temp = json::Num(inst["air_temperature"]);
-    s.speed = json::Num(inst["wind_speed"]);
-    s.dir = json::Num(inst["wind_from_direction"]);
-    // The shortest period that begins here describes it; hourly steps carry
-    // both next_1_hours and next_6_hours, and counting both would double the
-    // rain.
+    if (auto t = json::Num(inst["air_temperature"])) s.temp = (*tempUnit)(*t);
+    if (auto v = json::Num(inst["wind_speed"]); v && *v >= 0)
+      s.wind = WindAt{(*speedUnit)(*v), json::Num(inst["wind_from_direction"])};
+    // The shortest period that begins here describes it.
     for (const char* p : {"next_1_hours", "next_6_hours", "next_12_hours"}) {
       json::object next;
       if (e["data"][p].get_object().get(next)) continue;
       std::string sym = json::Str(next["summary"]["symbol_code"]);
       if (!sym.empty()) s.wmo = WmoForMetSymbol(sym);
-      if (std::string_view(p) != "next_12_hours")
-        s.rain = std::max(0.0, json::Num(next["details"]["precipitation_amount"]).value_or(0));
       break;
     }
     steps.push_back(std::move(s));
   }
   if (steps.empty()) return fail("no readable time steps");
 
-  // Local days in order, each with its temperatures, rain and three parts;
-  // a night runs from 18h to 6h of the next day.
+  // Local days in order, each with its temperatures and three parts; a
+  // night runs from 18h to 6h of the next day.
   struct Day {
     std::optional<double> hi, lo;
-    double rain = 0;
     Part am, pm, night;
   };
   std::map<long, Day> days;
@@ -90,7 +90,6 @@ std::optional<FeedForecast> ParseMetNorway(const std::string& body, const Locati
       d.hi = std::max(d.hi.value_or(*s.temp), *s.temp);
       d.lo = std::min(d.lo.value_or(*s.temp), *s.temp);
     }
-    d.rain += s.rain;
     if (s.hour >= 6 && s.hour < 12)
       d.am.Add(s);
     else if (s.hour >= 12 && s.hour < 18)
@@ -112,9 +111,12 @@ std::optional<FeedForecast> ParseMetNorway(const std::string& body, const Locati
   for (auto& [day, d] : days) {
     // A day needs its temperatures and some weather; the last steps (no
     // next_* periods) may leave a stub day, which ends the series.
-    std::optional<int> am = PhenomenonForCodes(d.am.codes, d.rain), pm = PhenomenonForCodes(d.pm.codes, d.rain),
-                       night = PhenomenonForCodes(d.night.codes, d.rain);
-    if (!d.hi || (!am && !pm && !night)) break;
+    std::optional<int> am = PhenomenonForCodes(d.am.codes), pm = PhenomenonForCodes(d.pm.codes),
+                       night = PhenomenonForCodes(d.night.codes);
+    std::vector<WindAt> winds = d.am.winds;
+    winds.insert(winds.end(), d.pm.winds.begin(), d.pm.winds.end());
+    winds.insert(winds.end(), d.night.winds.begin(), d.night.winds.end());
+    if (!d.hi || (!am && !pm && !night) || winds.empty()) break;
     if (!am) am = pm ? pm : night;
     if (!pm) pm = am;
     if (!night) night = pm;
@@ -127,13 +129,12 @@ std::optional<FeedForecast> ParseMetNorway(const std::string& body, const Locati
     out.night = PhenomenonWord(*night);
     out.iconDay = PhenomenonCode2(*am);
     out.iconNight = PhenomenonCode2(*night);
-    auto wind = [](const Part& p, const std::string& fallback) {
-      return p.speed >= 0 ? WindText(p.dir, p.speed) : fallback;
-    };
-    out.windAm = wind(d.am, "微风");
-    out.windPm = wind(d.pm, out.windAm);
-    out.windNight = wind(d.night, out.windPm);
-    if (d.am.speed < 0 && d.pm.speed >= 0) out.windAm = out.windPm;
+    // The day's wind runs to its strongest; a part the answer no longer
+    // covers (the morning of today) says what the rest of the day says.
+    out.wind = WindText(winds);
+    out.windAm = d.am.winds.empty() ? out.wind : WindText(d.am.winds);
+    out.windPm = d.pm.winds.empty() ? out.wind : WindText(d.pm.winds);
+    out.windNight = d.night.winds.empty() ? out.wind : WindText(d.night.winds);
     f.days.push_back(std::move(out));
   }
   if (f.days.empty()) return fail("no day with temperatures and weather");

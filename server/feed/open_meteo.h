@@ -12,6 +12,9 @@
 namespace zel::server::feed {
 
 constexpr size_t kOpenMeteoBatch = 100;
+// Days asked for: a week costs no more than five, and a record fetched
+// late in the evening still holds the pages' days after midnight.
+constexpr int kOpenMeteoDays = 7;
 constexpr const char* kOpenMeteoBase = "https://api.open-meteo.com";
 
 // base is scheme, host and port without a trailing slash.
@@ -21,6 +24,7 @@ struct OpenMeteoAnswer {
   // One per requested location; nullopt where that location's figures
   // cannot make a forecast.
   std::vector<std::optional<FeedForecast>> forecasts;
+  std::vector<std::string> why;  // per location: why it has none (or the day that ended it)
   std::string error;  // the whole answer was unusable: why
 };
 

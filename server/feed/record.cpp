@@ -82,6 +82,7 @@ std::string RecordJson(const FeedForecast& f) {
                     {"am", d.am},
                     {"pm", d.pm},
                     {"night", d.night},
+                    {"wind", d.wind},
                     {"wind_am", d.windAm},
                     {"wind_pm", d.windPm},
                     {"wind_night", d.windNight},

@@ -16,6 +16,7 @@ struct FeedDay {
   std::string date;  // yyyy-mm-dd, local
   int high = 0, low = 0;
   std::string am, pm, night;
+  std::string wind;  // the whole day's, for the pages that show one
   std::string windAm, windPm, windNight;
   std::string iconDay, iconNight;
 };

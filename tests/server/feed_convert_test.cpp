@@ -11,39 +11,34 @@
 namespace zel::server::feed {
 namespace {
 
-TEST(FeedConvert, WmoCodesGiveThePhenomenaGradedByTheDaysAmount) {
+TEST(FeedConvert, WmoCodesGiveThePhenomenaRainAndSnowByTheirOwnIntensity) {
   struct Case {
     int wmo;
-    double mm;
     int want;
   } cases[] = {
-      {0, 0, 0},      {1, 0, 0},      {2, 0, 1},     {3, 0, 2},       {45, 0, 18},   {48, 0, 18},
-      {80, 30, 3},    {82, 0, 3},     {95, 0, 4},    {96, 0, 5},      {99, 0, 5},    {56, 0, 19},
-      {67, 0, 19},    {85, 0, 13},    {86, 9, 13},   {4, 0, 2},  // a code forecasts never use
-      {61, 0, 7},     {61, 9.99, 7},  {63, 10, 8},   {65, 24.9, 8},   {51, 25, 9},   {55, 49.9, 9},
-      {61, 50, 10},   {63, 99.9, 10}, {65, 100, 11}, {65, 249.9, 11}, {65, 250, 12}, {71, 0, 14},
-      {71, 2.49, 14}, {73, 2.5, 15},  {73, 4.9, 15}, {75, 5, 16},     {77, 9.9, 16}, {75, 10, 17},
+      {0, 0},  {1, 0},  {2, 1},  {3, 2},  {45, 18}, {48, 18}, {80, 3},  {82, 3},  {95, 4},  {96, 5},
+      {99, 5}, {56, 19}, {67, 19}, {85, 13}, {86, 13}, {4, 2},  // a code forecasts never use
+      {51, 7}, {55, 7},  {61, 7},  {63, 8},  {65, 9},  {71, 14}, {73, 15}, {75, 16}, {77, 14},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(PhenomenonForWmo(c.wmo, c.mm), c.want) << "WMO " << c.wmo << " with " << c.mm << " mm";
+  for (const Case& c : cases) EXPECT_EQ(PhenomenonForWmo(c.wmo), c.want) << "WMO " << c.wmo;
 }
 
 TEST(FeedConvert, APartOfADayTakesItsMostSevereCodeAndMixedRainAndSnowIsSleet) {
   struct Case {
     std::vector<int> codes;
-    double mm;
     std::optional<int> want;
     const char* why;
   } cases[] = {
-      {{}, 0, std::nullopt, "no hours, no words"},
-      {{0, 1, 2, 3}, 0, 2, "overcast outranks clear"},
-      {{3, 61, 2}, 12, 8, "rain graded by the day"},
-      {{61, 71}, 3, 6, "rain and snow"},
-      {{80, 85}, 3, 6, "showers of both"},
-      {{61, 71, 95}, 3, 4, "thunder wins over sleet"},
-      {{71, 73}, 6, 16, "snow graded"},
+      {{}, std::nullopt, "no hours, no words"},
+      {{0, 1, 2, 3}, 2, "overcast outranks clear"},
+      {{3, 61, 2}, 7, "slight rain"},
+      {{61, 65}, 9, "the heaviest hour"},
+      {{61, 71}, 6, "rain and snow"},
+      {{80, 85}, 6, "showers of both"},
+      {{61, 71, 95}, 4, "thunder wins over sleet"},
+      {{71, 73}, 15, "moderate snow"},
   };
-  for (const Case& c : cases) EXPECT_EQ(PhenomenonForCodes(c.codes, c.mm), c.want) << c.why;
+  for (const Case& c : cases) EXPECT_EQ(PhenomenonForCodes(c.codes), c.want) << c.why;
 }
 
 TEST(FeedConvert, MetSymbolsMapByTheirWordsWhateverTheSuffix) {
@@ -73,7 +68,7 @@ TEST(FeedConvert, MetSymbolsMapByTheirWordsWhateverTheSuffix) {
   };
   for (const Case& c : cases) EXPECT_EQ(WmoForMetSymbol(c.symbol), c.want) << c.symbol;
   // Sleet words reach the sleet phenomenon.
-  EXPECT_STREQ(PhenomenonWord(PhenomenonForWmo(*WmoForMetSymbol("sleet_day"), 4)), "雨夹雪");
+  EXPECT_STREQ(PhenomenonWord(PhenomenonForWmo(*WmoForMetSymbol("sleet_day"))), "雨夹雪");
 }
 
 TEST(FeedConvert, BeaufortForcesStartAtTheirLowerBounds) {
@@ -105,16 +100,44 @@ TEST(FeedConvert, DirectionsAreEightSectorsCentredOnNorth) {
   for (const Case& c : cases) EXPECT_STREQ(DirectionWord(c.deg), c.want) << c.deg << " degrees";
 }
 
-TEST(FeedConvert, WindTextIsCalmBelowForceThreeElseDirectionAndForces) {
+TEST(FeedConvert, WindRunsFromTheWeakestToTheStrongestForceWithTheStrongestsDirection) {
   struct Case {
-    std::optional<double> deg;
-    double ms;
+    std::vector<WindAt> winds;
     const char* want;
   } cases[] = {
-      {45, 0.29, "微风"},       {45, 3.39, "微风"},      {45, 3.4, "东北风3-4级"},       {45, 5.5, "东北风4-5级"},
-      {190, 13.9, "南风7-8级"}, {180, 32.7, "南风12级"}, {std::nullopt, 6, "风力4-5级"},
+      {{}, ""},
+      {{{0.29, 45}}, "微风"},
+      {{{3.39, 45}, {1, 90}}, "微风"},
+      {{{3.4, 45}}, "东北风3级"},
+      {{{3.4, 45}, {5.49, 90}}, "东风3级"},  // one force, never one above it
+      {{{2, 270}, {5.5, 45}, {4, 180}}, "东北风2-4级"},
+      {{{13.9, 190}, {8, 90}}, "南风5-7级"},
+      {{{32.7, 180}, {40, 0}}, "北风12级"},
+      {{{6, std::nullopt}}, "风力4级"},
   };
-  for (const Case& c : cases) EXPECT_EQ(WindText(c.deg, c.ms), c.want) << c.ms << " m/s";
+  for (const Case& c : cases) EXPECT_EQ(WindText(c.winds), c.want) << c.want;
+}
+
+TEST(FeedConvert, ProviderUnitsScaleToOursAndUnknownOnesAreRefused) {
+  struct Case {
+    Quantity q;
+    const char* unit;
+    double in;
+    std::optional<double> want;
+  } cases[] = {
+      {Quantity::kTemperature, "°C", 21.5, 21.5},     {Quantity::kTemperature, "celsius", -3, -3},
+      {Quantity::kTemperature, "°F", 212, 100},       {Quantity::kTemperature, "fahrenheit", -40, -40},
+      {Quantity::kTemperature, "K", 300, std::nullopt}, {Quantity::kTemperature, "km/h", 3, std::nullopt},
+      {Quantity::kSpeed, "m/s", 7, 7},                {Quantity::kSpeed, "km/h", 36, 10},
+      {Quantity::kSpeed, "kn", 10, 5.1444},           {Quantity::kSpeed, "mp/h", 10, 4.4704},
+      {Quantity::kSpeed, "mph", 10, 4.4704},          {Quantity::kSpeed, "bft", 4, std::nullopt},
+      {Quantity::kSpeed, "", 7, 7},                   {Quantity::kPrecipitation, "inch", 1, 25.4},
+  };
+  for (const Case& c : cases) {
+    auto s = ScaleOf(c.q, c.unit);
+    ASSERT_EQ(s.has_value(), c.want.has_value()) << c.unit;
+    if (s) EXPECT_NEAR((*s)(c.in), *c.want, 1e-3) << c.unit;
+  }
 }
 
 // Almanac times, rounded to the minute; the algorithm may differ by one.

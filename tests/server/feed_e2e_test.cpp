@@ -43,11 +43,13 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
   const std::string today = Today();
   auto fake = std::make_unique<FakeProviders>();
   fake->OpenMeteo([today](const httplib::Request&, httplib::Response& res) {
-    Json loc = OpenMeteoLocation(today, 5, 39.8, 116.47, 2,
-                                 [](const std::string&, int h) -> Json { return h >= 6 && h < 12 ? 61 : 3; });
-    loc["daily"]["precipitation_sum"][0] = 12.0;
-    loc["daily"]["wind_speed_10m_max"][0] = 5.6;
-    loc["daily"]["wind_direction_10m_dominant"][0] = 44;
+    Json loc = OpenMeteoLocation(today, 7, 39.8, 116.47, 2,
+                                 [](const std::string&, int h) -> Json { return h >= 6 && h < 12 ? 63 : 3; });
+    // The first day's hours blow from the north-east, force 4 and once 5.
+    for (int h = 0; h < 30; ++h) {
+      loc["hourly"]["wind_speed_10m"][h] = h == 10 ? 8.5 : 5.6;
+      loc["hourly"]["wind_direction_10m"][h] = 44;
+    }
     res.set_content(loc.dump(), "application/json");
   });
   const std::string exe = std::string(ZEL_APP_DIR) + "/zelmora-server";

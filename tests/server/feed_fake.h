@@ -27,8 +27,9 @@ inline std::string DayAfter(const std::string& from, int n) {
   return LocalStamp(t - kLocalOffsetSeconds).substr(0, 10);
 }
 
-// One Open-Meteo location: days from first, every value given; hourly codes
-// all `code` unless hour() says otherwise.
+// One Open-Meteo location as its documentation shows one: days from first,
+// every value given, units as asked; hourly codes all `code` unless hour()
+// says otherwise, hourly winds 2 m/s from the east.
 inline Json OpenMeteoLocation(const std::string& first, int days, double lat, double lon, int code = 1,
                               std::function<Json(const std::string& date, int hour)> hour = nullptr) {
   Json daily = {{"time", Json::array()},
@@ -37,10 +38,12 @@ inline Json OpenMeteoLocation(const std::string& first, int days, double lat, do
                 {"temperature_2m_min", Json::array()},
                 {"wind_speed_10m_max", Json::array()},
                 {"wind_direction_10m_dominant", Json::array()},
-                {"precipitation_sum", Json::array()},
                 {"sunrise", Json::array()},
                 {"sunset", Json::array()}};
-  Json hourly = {{"time", Json::array()}, {"weather_code", Json::array()}};
+  Json hourly = {{"time", Json::array()},
+                 {"weather_code", Json::array()},
+                 {"wind_speed_10m", Json::array()},
+                 {"wind_direction_10m", Json::array()}};
   for (int d = 0; d < days; ++d) {
     std::string date = DayAfter(first, d);
     daily["time"].push_back(date);
@@ -49,7 +52,6 @@ inline Json OpenMeteoLocation(const std::string& first, int days, double lat, do
     daily["temperature_2m_min"].push_back(14.6 + d);
     daily["wind_speed_10m_max"].push_back(2.0);
     daily["wind_direction_10m_dominant"].push_back(90);
-    daily["precipitation_sum"].push_back(0.0);
     daily["sunrise"].push_back(date + "T05:01");
     daily["sunset"].push_back(date + "T19:02");
     for (int h = 0; h < 24; ++h) {
@@ -57,6 +59,8 @@ inline Json OpenMeteoLocation(const std::string& first, int days, double lat, do
       std::snprintf(t, sizeof t, "%sT%02d:00", date.c_str(), h);
       hourly["time"].push_back(t);
       hourly["weather_code"].push_back(hour ? hour(date, h) : Json(code));
+      hourly["wind_speed_10m"].push_back(2.0);
+      hourly["wind_direction_10m"].push_back(90);
     }
   }
   return {{"latitude", lat},
@@ -64,7 +68,15 @@ inline Json OpenMeteoLocation(const std::string& first, int days, double lat, do
           {"elevation", 44.0},
           {"utc_offset_seconds", 28800},
           {"timezone", "Asia/Shanghai"},
-          {"daily_units", {{"temperature_2m_max", "°C"}}},
+          {"daily_units",
+           {{"time", "iso8601"},
+            {"weather_code", "wmo code"},
+            {"temperature_2m_max", "°C"},
+            {"temperature_2m_min", "°C"},
+            {"wind_speed_10m_max", "m/s"},
+            {"wind_direction_10m_dominant", "°"}}},
+          {"hourly_units",
+           {{"time", "iso8601"}, {"weather_code", "wmo code"}, {"wind_speed_10m", "m/s"}, {"wind_direction_10m", "°"}}},
           {"daily", daily},
           {"hourly", hourly}};
 }
@@ -112,7 +124,15 @@ inline Json MetAnswer(const std::string& first, int days, const std::string& upd
   return {{"type", "Feature"},
           {"geometry", {{"type", "Point"}, {"coordinates", {116.47, 39.8, 31}}}},
           {"properties",
-           {{"meta", {{"updated_at", updated}, {"units", {{"air_temperature", "celsius"}}}}}, {"timeseries", series}}}};
+           {{"meta",
+             {{"updated_at", updated},
+              {"units",
+               {{"air_temperature", "celsius"},
+                {"precipitation_amount", "mm"},
+                {"relative_humidity", "%"},
+                {"wind_from_direction", "degrees"},
+                {"wind_speed", "m/s"}}}}},
+            {"timeseries", series}}}};
 }
 
 // The body as gzip, as a provider sends it to a client that accepts it.

@@ -1,5 +1,6 @@
 // The two providers' answers into forecasts: batches, nulls, errors, short
-// series, day parts across local midnight, rain counted once.
+// series, missing series, units other than asked, day parts across local
+// midnight, winds from the hours.
 #include <gtest/gtest.h>
 
 #include "feed_fake.h"
@@ -21,8 +22,9 @@ TEST(FeedProviders, OpenMeteoRequestBatchesLocationsInOrder) {
       << url;
   for (const char* part :
        {"daily=weather_code,temperature_2m_max,temperature_2m_min,wind_speed_10m_max,"
-        "wind_direction_10m_dominant,precipitation_sum,sunrise,sunset",
-        "&hourly=weather_code", "&wind_speed_unit=ms", "&timezone=Asia%2FShanghai", "&forecast_days=5"})
+        "wind_direction_10m_dominant,sunrise,sunset",
+        "&hourly=weather_code,wind_speed_10m,wind_direction_10m", "&wind_speed_unit=ms", "&timezone=Asia%2FShanghai",
+        "&forecast_days=7"})
     EXPECT_NE(url.find(part), std::string::npos) << part;
   EXPECT_EQ(MetNorwayUrl("https://api.met.no", kBeijing),
             "https://api.met.no/weatherapi/locationforecast/2.0/compact?lat=39.8&lon=116.4667");
@@ -36,20 +38,38 @@ TEST(FeedProviders, OpenMeteoDayPartsComeFromTheHoursAcrossLocalMidnight) {
     if (date == "2024-06-02" && h >= 6 && h < 12) return nullptr;
     return 1;
   });
-  a["daily"]["precipitation_sum"][0] = 12.3;
   a["daily"]["weather_code"][1] = 3;  // the day's code stands in for missing hours
-  a["daily"]["wind_speed_10m_max"][0] = 5.6;
-  a["daily"]["wind_direction_10m_dominant"][0] = 44;
-  a["daily"]["wind_speed_10m_max"][2] = nullptr;
+  for (int h = 6; h < 12; ++h) {      // the first morning: 3.5 to 6 m/s, strongest from the north-east
+    a["hourly"]["wind_speed_10m"][h] = 3.5 + (h - 6) * 0.5;
+    a["hourly"]["wind_direction_10m"][h] = h == 11 ? 44 : 180;
+  }
+  a["hourly"]["wind_speed_10m"][24 + 2] = 9.0;  // a gust in the first night, after midnight
+  a["hourly"]["wind_direction_10m"][24 + 2] = 225;
+  a["hourly"]["wind_speed_10m"][12] = nullptr;  // an hour without wind
+  for (int h = 48 + 12; h < 48 + 18; ++h) a["hourly"]["wind_speed_10m"][h] = nullptr;  // a part without
   Json b = OpenMeteoLocation("2024-06-01", 5, 31.4, 121.45);
   b["daily"]["temperature_2m_max"][2] = nullptr;  // ends the usable series after two days
   b["daily"]["sunrise"][0] = nullptr;             // computed instead
+  b["hourly"].erase("wind_speed_10m");            // a missing series: the day's maximum stands in
+  b["daily"]["wind_speed_10m_max"][0] = 8.0;
+  b["daily"]["wind_direction_10m_dominant"][0] = 0;
+  Json c = OpenMeteoLocation("2024-06-01", 5, 31.4, 121.45);  // other units than asked
+  c["daily_units"]["temperature_2m_max"] = c["daily_units"]["temperature_2m_min"] = "°F";
+  c["daily"]["temperature_2m_max"][0] = 77;
+  c["daily"]["temperature_2m_min"][0] = 59;
+  c["hourly_units"]["wind_speed_10m"] = "km/h";
+  for (auto& v : c["hourly"]["wind_speed_10m"]) v = 36;
+  Json d = c;
+  d["hourly_units"]["wind_speed_10m"] = "bft";
 
-  OpenMeteoAnswer r = ParseOpenMeteo(Json::array({a, b}).dump(), {kBeijing, kShanghai}, kIssued);
+  OpenMeteoAnswer r =
+      ParseOpenMeteo(Json::array({a, b, c, d}).dump(), {kBeijing, kShanghai, kShanghai, kShanghai}, kIssued);
   ASSERT_EQ(r.error, "");
-  ASSERT_EQ(r.forecasts.size(), 2u);
-  ASSERT_TRUE(r.forecasts[0]);
+  ASSERT_EQ(r.forecasts.size(), 4u);
+  ASSERT_TRUE(r.forecasts[0] && r.forecasts[1] && r.forecasts[2]);
   const FeedForecast& f = *r.forecasts[0];
+  const FeedForecast& g = *r.forecasts[1];
+  const FeedForecast& k = *r.forecasts[2];
   ASSERT_EQ(f.days.size(), 5u);
   struct Case {
     std::string got, want;
@@ -63,19 +83,28 @@ TEST(FeedProviders, OpenMeteoDayPartsComeFromTheHoursAcrossLocalMidnight) {
       {f.days[0].pm, "雾"},
       {f.days[0].night, "雷阵雨"},
       {f.days[0].iconNight, "04"},
-      {f.days[0].windAm, "东北风4-5级"},
-      {f.days[0].windNight, "东北风4-5级"},
+      {f.days[0].windAm, "东北风3-4级"},
+      {f.days[0].windPm, "微风"},
+      {f.days[0].windNight, "西南风2-5级"},
+      {f.days[0].wind, "西南风2-5级"},
       {f.days[1].am, "阴"},
       {f.days[1].night, "晴"},
-      {f.days[2].windAm, "微风"},
+      {f.days[2].windPm, "微风"},
       {f.days[4].date, "2024-06-05"},
       {std::to_string(f.days[0].high), "25"},
       {std::to_string(f.days[0].low), "15"},
+      {g.days[0].wind, "北风5级"},
+      {g.days[0].windAm, "北风5级"},
+      {g.days[1].wind, "微风"},
+      {std::to_string(k.days[0].high), "25"},
+      {std::to_string(k.days[0].low), "15"},
+      {k.days[0].windAm, "东风5级"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.want);
-  ASSERT_TRUE(r.forecasts[1]);
-  EXPECT_EQ(r.forecasts[1]->days.size(), 2u);
-  EXPECT_EQ(r.forecasts[1]->sunrise, SunriseSunset(31.4, 121.45, 2024, 6, 1, 8).rise);
+  EXPECT_EQ(g.days.size(), 2u);
+  EXPECT_EQ(g.sunrise, SunriseSunset(31.4, 121.45, 2024, 6, 1, 8).rise);
+  EXPECT_FALSE(r.forecasts[3]);
+  EXPECT_EQ(r.why[3], "hourly_units.wind_speed_10m in unknown unit \"bft\"");
 }
 
 TEST(FeedProviders, OpenMeteoAnswersThatCannotBeUsed) {
@@ -113,11 +142,12 @@ TEST(FeedProviders, OpenMeteoAnswersThatCannotBeUsed) {
   EXPECT_FALSE(r.forecasts[0]);
 }
 
-TEST(FeedProviders, MetNorwayLocalDaysPartsAndRainCountedOnce) {
+TEST(FeedProviders, MetNorwayLocalDaysPartsAndWindsFromTheInstants) {
   auto symbol = [](const std::string& date, int h) -> std::string {
-    if (date == "2024-06-01" && h >= 6 && h < 12) return "rain";
+    if (date == "2024-06-01" && h >= 12 && h < 18) return "lightrain";
     if (date == "2024-06-02" && h == 2) return "rainandthunder";  // the first night, after midnight
     if (date == "2024-06-03") return "snowshowers_day";
+    if (date == "2024-06-04" && h >= 6 && h < 12) return "heavyrain";
     return h >= 18 || h < 6 ? "clearsky_night" : "fair_day";
   };
   auto temp = [](const std::string& date, int h) {
@@ -125,16 +155,16 @@ TEST(FeedProviders, MetNorwayLocalDaysPartsAndRainCountedOnce) {
     if (date == "2024-06-02" && h == 0) return 40.0;   // 16:00 UTC: June 2
     return 20.0 + (h >= 12 && h < 18 ? 5 : 0);
   };
-  // 1 mm an hour: six rainy morning hours are 6 mm; counting the six-hour
-  // periods of the hourly steps as well would make it a heavy rain.
-  Json answer = MetAnswer("2024-06-01", 8, "2024-05-31T21:47:12Z", symbol, temp, 0);
-  for (auto& step : answer["properties"]["timeseries"]) {
+  Json answer = MetAnswer("2024-06-01", 8, "2024-06-01T04:47:12Z", symbol, temp, 0);
+  // Issued at 12:47 local: the morning of the first day is no longer covered.
+  auto& series = answer["properties"]["timeseries"];
+  series.erase(series.begin(), series.begin() + 13);
+  for (auto& step : series) {
     std::string local = LocalStamp(*ParseUtc(step["time"].get<std::string>()));
-    int h = std::stoi(local.substr(11, 2));
-    if (local.substr(0, 10) == "2024-06-01" && h >= 6 && h < 12) {
-      step["data"]["next_1_hours"]["details"]["precipitation_amount"] = 1.0;
-      step["data"]["next_6_hours"]["details"]["precipitation_amount"] = 6.0;
-    }
+    auto& inst = step["data"]["instant"]["details"];
+    if (local.substr(0, 10) != "2024-06-01") continue;
+    inst["wind_speed"] = local.substr(11, 2) == "15" ? 11.0 : 1.0;
+    inst["wind_from_direction"] = local.substr(11, 2) == "15" ? 0.0 : 90.0;
   }
   std::string why;
   auto f = ParseMetNorway(answer.dump(), kBeijing, &why);
@@ -144,18 +174,23 @@ TEST(FeedProviders, MetNorwayLocalDaysPartsAndRainCountedOnce) {
   struct Case {
     std::string got, want;
   } cases[] = {
-      {f->issued, "2024-06-01 05:47"},
+      {f->issued, "2024-06-01 12:47"},
       {f->credit, "MET Norway"},
       {f->days[0].date, "2024-06-01"},
       {std::to_string(f->days[0].high), "30"},
       {std::to_string(f->days[0].low), "20"},
       {std::to_string(f->days[1].high), "40"},
-      {f->days[0].am, "小雨"},
-      {f->days[0].pm, "晴"},
+      {f->days[0].am, "小雨"},  // not covered: the afternoon's words
+      {f->days[0].pm, "小雨"},
       {f->days[0].night, "雷阵雨"},
       {f->days[1].night, "阵雪"},
       {f->days[2].am, "阵雪"},
-      {f->days[0].windAm, "西南风4-5级"},
+      {f->days[3].am, "大雨"},
+      {f->days[0].wind, "北风1-6级"},
+      {f->days[0].windAm, "北风1-6级"},  // not covered: the day's wind, never an invented calm
+      {f->days[0].windPm, "北风1-6级"},
+      {f->days[0].windNight, "西南风1-4级"},
+      {f->days[2].wind, "西南风4级"},
       {f->sunrise, sun.rise},
       {f->sunset, sun.set},
   };
@@ -169,6 +204,10 @@ TEST(FeedProviders, MetNorwayAnswersThatCannotBeUsed) {
   Json noUpdate = MetAnswer("2024-06-01", 6, "2024-05-31T21:47:12Z", fair, mild);
   noUpdate["properties"]["meta"].erase("updated_at");
   Json nullTemps = MetAnswer("2024-06-01", 6, "2024-05-31T21:47:12Z", fair, mild);
+  Json kelvin = MetAnswer("2024-06-01", 6, "2024-05-31T21:47:12Z", fair, mild);
+  kelvin["properties"]["meta"]["units"]["air_temperature"] = "kelvin";
+  Json noWind = MetAnswer("2024-06-01", 6, "2024-05-31T21:47:12Z", fair, mild);
+  for (auto& s : noWind["properties"]["timeseries"]) s["data"]["instant"]["details"].erase("wind_speed");
   for (auto& s : nullTemps["properties"]["timeseries"]) s["data"]["instant"]["details"]["air_temperature"] = nullptr;
   struct Case {
     std::string body;
@@ -178,6 +217,8 @@ TEST(FeedProviders, MetNorwayAnswersThatCannotBeUsed) {
       {R"({"properties":{"meta":{"updated_at":"2024-05-31T21:47:12Z"},"timeseries":[]}})", "no steps"},
       {noUpdate.dump(), "no issue time"},
       {nullTemps.dump(), "no temperatures"},
+      {kelvin.dump(), "a unit we do not know"},
+      {noWind.dump(), "no winds: never an invented calm"},
       {R"({"type":"Feature","properties":{"meta":{"updated_at":"2024-05-31T21:47:12Z"},"timeseries":[{"time":"2024-06-01T00:00:00Z","data":{"instant":{"details":{"air_temperature":20}}}}]}})",
        "only the last step, without periods"},
   };

@@ -204,6 +204,61 @@ TEST(Feed, FailsOverToTheOtherProviderAndBacksOffAfterRateLimits) {
   EXPECT_NE(rig.Record("58367").find("\"Open-Meteo\""), std::string::npos);
 }
 
+// Moments of a local (Beijing) day, for a clock of our own.
+std::time_t At(const std::string& day, int hour, int minute) {
+  return *ParseUtc(day + "T00:00") - kLocalOffsetSeconds + hour * 3600 + minute * 60;
+}
+
+TEST(Feed, ADayChangeKeepsEveryFedStationOnTheProvidersFigures) {
+  Rig rig;
+  const std::string d0 = "2026-03-10", d1 = "2026-03-11";
+  rig.today = d0;
+  rig.clock = At(d0, 23, 40);
+  rig.ProvidersAnswer(7);
+  Feed& feed = rig.Make(rig.Options());
+  feed.today = [&rig] { return LocalStamp(rig.clock).substr(0, 10); };
+  ASSERT_EQ(feed.RefreshDue(), 3);
+  rig.fake.Forget();
+  rig.clock = At(d1, 0, 20);  // past midnight, before the next refresh
+  for (const char* s : {"54511", "58367", "59287"}) {
+    std::string why;
+    auto f = ParseForecastJson(rig.Record(s), d1, &why);
+    ASSERT_TRUE(f) << s << ": " << why;
+    EXPECT_EQ(f->days.front().date, d1) << s;
+    EXPECT_EQ(f->credit, "Open-Meteo") << s;
+    EXPECT_TRUE(feed.Fresh(s)) << s << ": a page would not wait for a fetch";
+  }
+  EXPECT_EQ(feed.RefreshDue(), 0);
+  EXPECT_TRUE(rig.fake.Requests().empty());
+}
+
+TEST(Feed, ARecordIsRefreshedBeforeItRunsShortAtMidnight) {
+  struct Case {
+    int days;      // in the provider's answer, fetched at 10:00
+    int hour, minute;  // when we look again, the same evening
+    int due;
+    const char* why;
+  } cases[] = {
+      {7, 23, 45, 0, "a week lasts past midnight: the daily interval stands"},
+      {5, 23, 0, 0, "five days still serve today"},
+      {5, 23, 35, 3, "five days would be four after midnight"},
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    const std::string d0 = "2026-03-10";
+    rig.today = d0;
+    rig.clock = At(d0, 10, 0);
+    rig.ProvidersAnswer(c.days);
+    FeedOptions o = rig.Options();
+    o.intervalSeconds = 86400;
+    Feed& feed = rig.Make(o);
+    feed.today = [&rig] { return LocalStamp(rig.clock).substr(0, 10); };
+    ASSERT_EQ(feed.RefreshDue(), 3) << c.why;
+    rig.clock = At(d0, c.hour, c.minute);
+    EXPECT_EQ(feed.RefreshDue(), c.due) << c.why;
+  }
+}
+
 TEST(Feed, MetNorwayIsAskedConditionallyAndNotBeforeItsAnswerExpires) {
   Rig rig;
   rig.ProvidersAnswer();
