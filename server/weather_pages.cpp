@@ -112,10 +112,14 @@ std::string Tag(const StationForecast& f) {
   return f.demo ? kTag : std::string();
 }
 
+// The provider, its licence and that the figures are ours, converted from
+// its own: "Open-Meteo.com（CC BY 4.0），经换算".
+std::string CreditTerms(const StationForecast& f) { return f.credit + G(u8"（CC BY 4.0），经换算"); }
+
 // The provider's credit and the issue time, where a page has room for them.
 std::string CreditLine(const StationForecast& f) {
   if (f.credit.empty()) return {};
-  return G(u8"数据：") + f.credit + G(u8"（CC BY 4.0），") + f.issued + G(u8"发布");
+  return G(u8"数据：") + CreditTerms(f) + G(u8"，") + f.issued + G(u8"发布");
 }
 
 std::string DayWords(const StationForecast& f, const DayForecast& d) {
@@ -289,7 +293,7 @@ StationForecast DemoForecast(const std::string& station, const std::string& name
 std::string CCPage(const StationForecast& f) {
   Lines p(280);
   p.Set(0, Head(f.name + G(u8"天气预报")));
-  std::string credit = f.credit.empty() ? "" : G(u8"（数据：") + f.credit + G(u8"）");
+  std::string credit = f.credit.empty() ? "" : G(u8"（数据：") + CreditTerms(f) + G(u8"）");
   p.Set(80, "<td class=\"title\"><span>" + f.name + G(u8"天气预报") + "&nbsp;" + f.issued + G(u8"发布") + credit +
                 "</span></td>");
   p.Set(97, "<td class=\"sub\">" + G(u8"24小时预报") + "</td>");
@@ -322,7 +326,7 @@ std::string CNForecastPage(const StationForecast& f) {
   const DayForecast& d = f.days[0];
   Lines p(190);
   p.Set(0, Head(f.name + G(u8"24小时天气预报")));
-  std::string credit = f.credit.empty() ? "" : G(u8"（数据：") + f.credit + G(u8"，") + f.issued.substr(std::min<size_t>(5, f.issued.size())) + G(u8"发布）");
+  std::string credit = f.credit.empty() ? "" : G(u8"（数据：") + CreditTerms(f) + G(u8"，") + f.issued.substr(std::min<size_t>(5, f.issued.size())) + G(u8"发布）");
   p.Set(95, "<td><strong>" + MonthDay(d.date) + G(u8" 08时至") + MonthDay(AddDays(d.date, 1)) + G(u8" 08时") + credit +
                 "</strong></td>");
   p.Set(99, "<td colspan=\"2\" align=center><img src=\"image/icons/" + d.iconDay + ".gif\" width=\"60\" alt=\"" + d.am + Tag(f) +

@@ -98,6 +98,12 @@ std::map<std::string, Location> LoadCoordinates(const std::string& path, std::st
       l.longitude = std::strtod(cols[2].c_str(), &end);
       ok = ok && end && *end == 0 && !cols[2].empty() && std::fabs(l.latitude) <= 90 && std::fabs(l.longitude) <= 180;
     }
+    // A sixth column, where present, is the station's altitude in metres.
+    if (ok && cols.size() >= 6 && !cols[5].empty()) {
+      double alt = std::strtod(cols[5].c_str(), &end);
+      ok = end && *end == 0 && alt > -500 && alt < 9000;
+      l.altitude = int(std::lround(alt));
+    }
     if (!ok) {
       ++bad;
       continue;
@@ -162,11 +168,12 @@ Feed::Feed(FeedOptions o, const std::map<std::string, std::string>& stations,
   std::string safe;
   for (char c : contact)
     if (c >= 0x20 && c < 0x7f) safe += c;
-  userAgent_ = std::string("zelmora-server/") + kVersion + " (+https://example.org/zelmora" +
-               (safe.empty() ? "" : "; " + safe) + ")";
-  if (safe.empty() && (o_.primary == Provider::kMetNorway || o_.url.empty()))
-    Log("no contact for the User-Agent (--feed-contact or contact= in " + o_.dataDir +
-        "feed.conf); MET Norway may refuse such requests");
+  userAgent_ = std::string("zelmora-server/") + kVersion + (safe.empty() ? "" : " (" + safe + ")");
+  // MET Norway's terms ask for a way to reach whoever sends the requests.
+  contact_ = !safe.empty();
+  if (!contact_)
+    Log("no contact (--feed-contact or contact= in " + o_.dataDir +
+        "feed.conf): MET Norway is not asked, neither first nor as failover");
   LoadState();
 }
 
@@ -424,6 +431,11 @@ int Feed::FetchMet(const std::vector<std::string>& stations, std::vector<std::st
   int written = 0;
   for (size_t i = 0; i < stations.size(); ++i) {
     const std::string& s = stations[i];
+    if (!contact_) {
+      why = "no contact for MET Norway's User-Agent";
+      failed.insert(failed.end(), stations.begin() + long(i), stations.end());
+      return written;
+    }
     std::time_t t = now();
     MetState ms;
     bool haveRecord = FileExists(RecordPath(s));
@@ -458,7 +470,13 @@ int Feed::FetchMet(const std::vector<std::string>& stations, std::vector<std::st
       std::lock_guard<std::mutex> lock(mu_);
       calls_[Provider::kMetNorway].Add(t, 1);
       dirty_ = true;
-      if (a.status == 200 || a.status == 304) backoff_[Provider::kMetNorway] = {};
+      // 203: the product version is to be retired; the answer is still good.
+      if (a.status == 200 || a.status == 203 || a.status == 304) backoff_[Provider::kMetNorway] = {};
+      if (a.status == 203 && t - deprecationLogged_ >= 86400) {
+        deprecationLogged_ = t;
+        log_("feed: MET Norway answered 203: this version of Locationforecast is deprecated and will go; the "
+             "feed needs an update");
+      }
       if (a.status == 304 && recent) {
         fetched_[s] = t;
         met_[s].expires = expires > 0 ? std::time_t(expires) : 0;
@@ -467,7 +485,7 @@ int Feed::FetchMet(const std::vector<std::string>& stations, std::vector<std::st
       }
     }
     std::string w;
-    if (a.status == 200) {
+    if (a.status == 200 || a.status == 203) {
       auto f = ParseMetNorway(a.body, locations_.at(s), &w);
       if (f && WriteRecord(s, *f, w)) {
         std::lock_guard<std::mutex> lock(mu_);

@@ -140,6 +140,8 @@ class Feed {
   std::map<Provider, Backoff> backoff_;
   bool dirty_ = false;
   std::time_t offlineLogged_ = 0;
+  std::time_t deprecationLogged_ = 0;
+  bool contact_ = false;  // MET Norway is asked only with one
   unsigned seed_ = 0;
 };
 

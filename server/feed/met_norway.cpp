@@ -30,8 +30,9 @@ struct Part {
 }  // namespace
 
 std::string MetNorwayUrl(const std::string& base, const Location& loc) {
+  // The altitude corrects the temperatures for the station's height.
   return base + "/weatherapi/locationforecast/2.0/compact?lat=" + Coordinate(loc.latitude) +
-         "&lon=" + Coordinate(loc.longitude);
+         "&lon=" + Coordinate(loc.longitude) + (loc.altitude ? "&altitude=" + std::to_string(*loc.altitude) : "");
 }
 
 std::optional<FeedForecast> ParseMetNorway(const std::string& body, const Location& loc, std::string* why) {

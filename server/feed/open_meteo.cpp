@@ -75,7 +75,7 @@ std::optional<FeedForecast> Convert(json::element o, const Location& loc, std::t
   };
   FeedForecast f;
   f.issued = LocalStamp(issued);
-  f.credit = "Open-Meteo";
+  f.credit = "Open-Meteo.com";
   f.latitude = loc.latitude;
   f.longitude = loc.longitude;
   f.elevation = json::Num(o["elevation"]);

@@ -33,6 +33,7 @@ struct FeedForecast {
 struct Location {
   std::string station;
   double latitude = 0, longitude = 0;
+  std::optional<int> altitude;  // metres above sea level, where the table gives one
 };
 
 // The record as JSON (UTF-8).

@@ -14,6 +14,7 @@
 #include "base/appenv.h"
 #include "base/download.h"
 #include "base/files.h"
+#include "weather/source_frame.h"
 
 namespace zel {
 namespace {
@@ -235,6 +236,8 @@ void WxBrowser::OnNavigating(wxWebViewEvent& e) {
   // Form submissions and their answers on the host the page came from.
   if (!origin_.empty() && OriginOf(url) == origin_) return;
   e.Veto();
+  // A data provider's credit link opens in the desktop's browser.
+  if (frame::IsCreditAddress(std::string(url.utf8_str()))) wxLaunchDefaultBrowser(url);
 }
 
 void WxBrowser::Navigate(const std::string& address) {

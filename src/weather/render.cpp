@@ -38,7 +38,8 @@ void PutDays(std::string& page, const char* prefix, const Fields& f, size_t firs
 // The provider's credit goes where the set asks for it; a set without the
 // placeholder still shows it, above the end of the page, since the data's
 // licence asks for it on every page.
-void PutCredit(std::string& page, const std::string& placeholder, const std::string& credit) {
+void PutCredit(std::string& page, const std::string& placeholder, const std::string& plainCredit) {
+  const std::string credit = frame::LinkCredit(plainCredit);
   if (page.find(placeholder) != std::string::npos || credit.empty()) {
     Put(page, placeholder, credit);
     return;
@@ -124,7 +125,12 @@ std::string TForeCast::RenderForecastCN(const std::string& record) const {
   if (f.size() != 11) return {};
   std::string page = BeginPage(*this, TplForecastCN);
   const char* names[] = {"[date]", "[wsword]", "[wsgif]", "[low]", "[high]", "[wf]", "[rc]", "[rl]", "[dj]", "[bw]", "[hb]"};
-  for (size_t i = 0; i < 11; ++i) Put(page, names[i], f[i]);
+  for (size_t i = 1; i < 11; ++i) Put(page, names[i], f[i]);
+  // The heading's date line carries the companion server's credit.
+  if (frame::IsCredit(f[0]))
+    PutCredit(page, names[0], f[0]);
+  else
+    Put(page, names[0], f[0]);
   return page;
 }
 

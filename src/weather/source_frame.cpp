@@ -72,6 +72,50 @@ bool IsCredit(std::string_view text) {
   return text.find(mark) != std::string_view::npos;
 }
 
+namespace {
+
+struct CreditLink {
+  std::string_view name, address;
+};
+// Longer names first: "Open-Meteo.com" before "Open-Meteo".
+constexpr CreditLink kCreditLinks[] = {
+    {"Open-Meteo.com", "https://open-meteo.com/"},
+    {"Open-Meteo", "https://open-meteo.com/"},
+    {"MET Norway", "https://www.met.no/en"},
+    {"CC BY 4.0", "https://creativecommons.org/licenses/by/4.0/"},
+};
+
+}  // namespace
+
+std::string LinkCredit(std::string_view credit) {
+  if (!IsCredit(credit)) return std::string(credit);
+  std::string out;
+  for (size_t i = 0; i < credit.size();) {
+    const CreditLink* hit = nullptr;
+    for (const auto& l : kCreditLinks)
+      if (credit.substr(i, l.name.size()) == l.name) {
+        hit = &l;
+        break;
+      }
+    if (hit) {
+      out.append("<a href=\"").append(hit->address).append("\">").append(hit->name).append("</a>");
+      i += hit->name.size();
+      continue;
+    }
+    // A double-byte character moves whole: its second byte may look like a letter.
+    size_t step = static_cast<unsigned char>(credit[i]) >= 0x81 && i + 1 < credit.size() ? 2 : 1;
+    out.append(credit.substr(i, step));
+    i += step;
+  }
+  return out;
+}
+
+bool IsCreditAddress(std::string_view url) {
+  for (const auto& l : kCreditLinks)
+    if (url == l.address) return true;
+  return false;
+}
+
 std::string CreditLine(const PageLines& lines) {
   // The credit stands at the foot; a page may quote the words higher up.
   for (size_t n = lines.size(); n-- > 0;) {

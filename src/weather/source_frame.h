@@ -72,6 +72,13 @@ inline constexpr size_t kMaxCredit = 160;
 std::string CreditLine(const PageLines& lines);
 // Whether text holds the credit's mark "数据：".
 bool IsCredit(std::string_view text);
+// A credit with the providers' names and the licence as links to their own
+// pages (a fixed list; nothing from the page becomes an address). Other
+// text comes back as it is.
+std::string LinkCredit(std::string_view credit);
+// Whether url is one of those links: the one kind of address a page may
+// open, in the desktop's browser.
+bool IsCreditAddress(std::string_view url);
 
 // The end of every fetch. Fields lose any record terminator first. A fresh parse with the right count becomes the
 // record and the new cache; without a fresh page the cache answers. A fresh

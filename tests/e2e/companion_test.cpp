@@ -153,7 +153,7 @@ TEST(Companion, LiveFeedPagesInTheWindowCreditTheProvider) {
         20000))
         << p.heading << ": " << text;
     EXPECT_NE(text.find(p.figures), std::string::npos) << text;
-    EXPECT_TRUE(std::regex_search(text, std::regex("数据：Open-Meteo（CC BY 4\\.0），[0-9]{4}-[0-9]{2}-[0-9]{2} "
+    EXPECT_TRUE(std::regex_search(text, std::regex("数据：Open-Meteo\\.com（CC BY 4\\.0），经换算，[0-9]{4}-[0-9]{2}-[0-9]{2} "
                                                    "[0-9]{2}:[0-9]{2}发布")))
         << text;
     EXPECT_EQ(text.find("演示数据"), std::string::npos) << text;

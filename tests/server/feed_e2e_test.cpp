@@ -83,13 +83,13 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
   };
 
   const Source sources[] = {
-      {"cc", "forecast", {"发布（数据：Open-Meteo）", "\n25\n15\n", "中雨转阴", "东北风4-5级"}},
+      {"cc", "forecast", {"发布（数据：Open-Meteo.com（CC BY 4.0），经换算）", "\n25\n15\n", "中雨转阴", "东北风4-5级"}},
       {"cn",
        "forecast",
-       {"数据：Open-Meteo，", "中雨，阴", "\n15\n25\n", "东北风4-5级", "05:01", "19:02", "116.47", "39.80"}},
-      {"cn", "trend", {"\n25\n15\n", "东北风4-5级", "\n26\n16\n", "\n数据：Open-Meteo（CC BY 4.0），"}},
-      {"online", "forecast", {"\n15\n16\n17\n25\n26\n27\n", "中雨\n", "阴\n", "\n数据：Open-Meteo（CC BY 4.0），"}},
-      {"online", "wind", {"东北风4-5级\n", "\n数据：Open-Meteo（CC BY 4.0），"}},
+       {"数据：Open-Meteo.com（CC BY 4.0），经换算，", "中雨，阴", "\n15\n25\n", "东北风4-5级", "05:01", "19:02", "116.47", "39.80"}},
+      {"cn", "trend", {"\n25\n15\n", "东北风4-5级", "\n26\n16\n", "\n数据：Open-Meteo.com（CC BY 4.0），经换算，"}},
+      {"online", "forecast", {"\n15\n16\n17\n25\n26\n27\n", "中雨\n", "阴\n", "\n数据：Open-Meteo.com（CC BY 4.0），经换算，"}},
+      {"online", "wind", {"东北风4-5级\n", "\n数据：Open-Meteo.com（CC BY 4.0），经换算，"}},
   };
   // No --feed-all: the first page of 54511 has it fetched on demand.
   for (const Source& s : sources) {
@@ -109,14 +109,16 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
   for (const char* server : {"online", "cc", "cn"}) {
     std::string page = Shell(std::string(ZEL_APP_DIR) + "/zelmora-cli --app " + app.path() +
                              " forecast 北京 北京 --server " + server + " 2>&1");
-    EXPECT_NE(page.find("数据：Open-Meteo"), std::string::npos) << server << "\n" << page;
+    for (const char* link : {"数据：<a href=\"https://open-meteo.com/\">Open-Meteo.com</a>（<a "
+                             "href=\"https://creativecommons.org/licenses/by/4.0/\">CC BY 4.0</a>），经换算"})
+      EXPECT_NE(page.find(link), std::string::npos) << server << "\n" << page;
     EXPECT_TRUE(std::regex_search(page, std::regex("[0-9]{2}:[0-9]{2}发布"))) << server << "\n" << page;
     EXPECT_EQ(page.find("演示数据"), std::string::npos) << server;
   }
   // Any other city of the table is fetched the same way on its first page.
   for (const char* station : {"45005", "51463"}) {
     std::string out = cli(sources[0], station);
-    EXPECT_NE(out.find("发布（数据：Open-Meteo）"), std::string::npos) << station << "\n" << out;
+    EXPECT_NE(out.find("发布（数据：Open-Meteo.com"), std::string::npos) << station << "\n" << out;
     EXPECT_EQ(out.find("演示数据"), std::string::npos) << station;
   }
   EXPECT_NE(fake->Requests().at(0).userAgent.find("test@example.org"), std::string::npos);
@@ -158,7 +160,9 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
     std::string page = Shell(std::string(ZEL_APP_DIR) + "/zelmora-cli --app " + app.path() +
                              " forecast 北京 北京 --server " + server + " 2>&1");
     EXPECT_NE(page.find("完成，未更新！"), std::string::npos) << server << "\n" << page;
-    EXPECT_NE(page.find("数据：Open-Meteo"), std::string::npos) << server << "\n" << page;
+    for (const char* link : {"数据：<a href=\"https://open-meteo.com/\">Open-Meteo.com</a>（<a "
+                             "href=\"https://creativecommons.org/licenses/by/4.0/\">CC BY 4.0</a>），经换算"})
+      EXPECT_NE(page.find(link), std::string::npos) << server << "\n" << page;
     EXPECT_EQ(page.find("演示数据"), std::string::npos) << server;
     EXPECT_EQ(page.find("完成，已更新！"), std::string::npos) << server;
   }

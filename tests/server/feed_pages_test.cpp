@@ -27,11 +27,11 @@ TEST(FeedPages, TheProvidersCreditAndIssueTimeShowOnEveryPage) {
     std::string (*build)(const StationForecast&);
     const char8_t* want;
   } cases[] = {
-      {"national centre header", CCPage, u8"&nbsp;2024-06-01 07:30发布（数据：Open-Meteo）</span>"},
-      {"weather TV net heading", CNForecastPage, u8" 08时（数据：Open-Meteo，06-01 07:30发布）</strong>"},
-      {"trend", CNTrendPage, u8"数据：Open-Meteo（CC BY 4.0），2024-06-01 07:30发布"},
-      {"online forecast", OnlineForecastPage, u8"数据：Open-Meteo（CC BY 4.0），2024-06-01 07:30发布"},
-      {"online wind", OnlineWindPage, u8"数据：Open-Meteo（CC BY 4.0），2024-06-01 07:30发布"},
+      {"national centre header", CCPage, u8"&nbsp;2024-06-01 07:30发布（数据：Open-Meteo（CC BY 4.0），经换算）</span>"},
+      {"weather TV net heading", CNForecastPage, u8" 08时（数据：Open-Meteo（CC BY 4.0），经换算，06-01 07:30发布）</strong>"},
+      {"trend", CNTrendPage, u8"数据：Open-Meteo（CC BY 4.0），经换算，2024-06-01 07:30发布"},
+      {"online forecast", OnlineForecastPage, u8"数据：Open-Meteo（CC BY 4.0），经换算，2024-06-01 07:30发布"},
+      {"online wind", OnlineWindPage, u8"数据：Open-Meteo（CC BY 4.0），经换算，2024-06-01 07:30发布"},
   };
   for (const Case& c : cases) {
     EXPECT_NE(c.build(*f).find(G(c.want)), std::string::npos) << c.page;

@@ -5,6 +5,7 @@
 
 #include "feed_fake.h"
 #include "server/feed/convert.h"
+#include "server/feed/feed.h"
 #include "server/feed/met_norway.h"
 #include "server/feed/open_meteo.h"
 
@@ -28,6 +29,35 @@ TEST(FeedProviders, OpenMeteoRequestBatchesLocationsInOrder) {
     EXPECT_NE(url.find(part), std::string::npos) << part;
   EXPECT_EQ(MetNorwayUrl("https://api.met.no", kBeijing),
             "https://api.met.no/weatherapi/locationforecast/2.0/compact?lat=39.8&lon=116.4667");
+}
+
+TEST(FeedProviders, MetNorwayIsToldTheAltitudeWhereTheCoordinatesTableHasOne) {
+  zel::test::TempDir dir;
+  dir.Write("c.tsv",
+            "#station\tlatitude\tlongitude\tprovince\tcity\taltitude\n"
+            "54511\t39.8\t116.4667\t北京\t北京\t31.3\n"
+            "55591\t29.6667\t91.1333\t西藏\t拉萨\t3648.9\n"
+            "58367\t31.4\t121.45\t上海\t上海\n"
+            "59287\t23.1667\t113.3333\t广东\t广州\t\n"
+            "50953\t45.75\t126.77\t黑龙江\t哈尔滨\thigh\n");
+  std::string problems;
+  auto locs = LoadCoordinates(dir / "c.tsv", &problems);
+  struct Case {
+    const char* station;
+    const char* query;  // the end of MET Norway's address
+  } cases[] = {
+      {"54511", "lat=39.8&lon=116.4667&altitude=31"},
+      {"55591", "lat=29.6667&lon=91.1333&altitude=3649"},
+      {"58367", "lat=31.4&lon=121.45"},
+      {"59287", "lat=23.1667&lon=113.3333"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(locs.count(c.station)) << c.station;
+    std::string url = MetNorwayUrl("https://api.met.no", locs[c.station]);
+    EXPECT_EQ(url.substr(url.find('?') + 1), c.query) << c.station;
+  }
+  EXPECT_FALSE(locs.count("50953")) << "an altitude that is not a number";
+  EXPECT_EQ(problems, "1 unreadable rows");
 }
 
 TEST(FeedProviders, OpenMeteoDayPartsComeFromTheHoursAcrossLocalMidnight) {
@@ -75,7 +105,7 @@ TEST(FeedProviders, OpenMeteoDayPartsComeFromTheHoursAcrossLocalMidnight) {
     std::string got, want;
   } cases[] = {
       {f.issued, "2024-06-01 07:30"},
-      {f.credit, "Open-Meteo"},
+      {f.credit, "Open-Meteo.com"},
       {f.sunrise, "05:01"},
       {f.sunset, "19:02"},
       {f.days[0].am, "中雨"},

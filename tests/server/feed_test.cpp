@@ -41,6 +41,7 @@ struct Rig {
   std::mutex logMu;
   std::string logText;
   std::time_t clock = std::time(nullptr);
+  int metStatus = 200;  // what MET Norway answers a full answer with
   std::unique_ptr<Feed> feed;
 
   Rig() { data.Write("coordinates.tsv", kCoordinates); }
@@ -97,6 +98,7 @@ struct Rig {
       }
       auto sym = [](const std::string&, int) { return std::string("cloudy"); };
       auto temp = [](const std::string&, int h) { return 10.0 + h % 7; };
+      res.status = metStatus;
       res.set_header("Last-Modified", lastModified);
       res.set_header("Expires", HttpNow(std::time(nullptr) + 1800));
       char updated[32];
@@ -118,14 +120,13 @@ TEST(Feed, OneBatchedRequestWritesARecordThePagesTakeForEachStation) {
   auto seen = rig.fake.Requests();
   ASSERT_EQ(seen.size(), 1u) << "three stations, one request";
   EXPECT_EQ(Commas(seen[0].latitude), 2u) << seen[0].query;
-  EXPECT_NE(seen[0].userAgent.find("zelmora-server/5.9"), std::string::npos);
-  EXPECT_NE(seen[0].userAgent.find("ops@example.org"), std::string::npos);
+  EXPECT_EQ(seen[0].userAgent, "zelmora-server/5.9 (ops@example.org)");
   EXPECT_NE(seen[0].acceptEncoding.find("gzip"), std::string::npos) << "the answer came compressed";
   for (const char* s : {"54511", "58367", "59287"}) {
     std::string why;
     auto f = ParseForecastJson(rig.Record(s), rig.today, &why);
     ASSERT_TRUE(f) << s << ": " << why;
-    EXPECT_EQ(f->credit, "Open-Meteo");
+    EXPECT_EQ(f->credit, "Open-Meteo.com");
     EXPECT_FALSE(f->demo);
     EXPECT_TRUE(feed.Fresh(s));
   }
@@ -201,7 +202,7 @@ TEST(Feed, FailsOverToTheOtherProviderAndBacksOffAfterRateLimits) {
   rig.clock += 3600;
   rig.ProvidersAnswer();
   EXPECT_EQ(feed.RefreshDue(), 3);
-  EXPECT_NE(rig.Record("58367").find("\"Open-Meteo\""), std::string::npos);
+  EXPECT_NE(rig.Record("58367").find("\"Open-Meteo.com\""), std::string::npos);
 }
 
 // Moments of a local (Beijing) day, for a clock of our own.
@@ -225,7 +226,7 @@ TEST(Feed, ADayChangeKeepsEveryFedStationOnTheProvidersFigures) {
     auto f = ParseForecastJson(rig.Record(s), d1, &why);
     ASSERT_TRUE(f) << s << ": " << why;
     EXPECT_EQ(f->days.front().date, d1) << s;
-    EXPECT_EQ(f->credit, "Open-Meteo") << s;
+    EXPECT_EQ(f->credit, "Open-Meteo.com") << s;
     EXPECT_TRUE(feed.Fresh(s)) << s << ": a page would not wait for a fetch";
   }
   EXPECT_EQ(feed.RefreshDue(), 0);
@@ -256,6 +257,43 @@ TEST(Feed, ARecordIsRefreshedBeforeItRunsShortAtMidnight) {
     ASSERT_EQ(feed.RefreshDue(), 3) << c.why;
     rig.clock = At(d0, c.hour, c.minute);
     EXPECT_EQ(feed.RefreshDue(), c.due) << c.why;
+  }
+}
+
+TEST(Feed, MetNorwayIsAskedOnlyWithAContactAndA203IsAnAnswer) {
+  struct Case {
+    Provider primary;
+    const char* contact;
+    bool openMeteoDown;
+    int metStatus;
+    size_t metCalls;
+    int written;
+    const char* userAgent;
+    const char* logged;
+    const char* why;
+  } cases[] = {
+      {Provider::kMetNorway, "", false, 200, 0, 3, "zelmora-server/5.9", "failing over to open-meteo",
+       "first, no contact: Open-Meteo answers"},
+      {Provider::kOpenMeteo, "", true, 200, 0, 0, "zelmora-server/5.9", "no contact for MET Norway",
+       "failover, no contact"},
+      {Provider::kOpenMeteo, "ops@example.org", true, 200, 3, 3, "zelmora-server/5.9 (ops@example.org)",
+       "failing over to met-norway", "failover with a contact"},
+      {Provider::kMetNorway, "ops@example.org", false, 203, 3, 3, "zelmora-server/5.9 (ops@example.org)",
+       "MET Norway answered 203", "a deprecated version still answers"},
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    rig.metStatus = c.metStatus;
+    rig.ProvidersAnswer();
+    if (c.openMeteoDown) rig.fake.OpenMeteo([](const httplib::Request&, httplib::Response& res) { res.status = 503; });
+    FeedOptions o = rig.Options(c.primary);
+    o.contact = c.contact;
+    Feed& feed = rig.Make(o);
+    EXPECT_EQ(feed.UserAgent(), c.userAgent) << c.why;
+    EXPECT_EQ(feed.RefreshDue(), c.written) << c.why << "\n" << rig.Log();
+    EXPECT_EQ(rig.fake.Count("/weatherapi/"), c.metCalls) << c.why;
+    EXPECT_NE(rig.Log().find(c.logged), std::string::npos) << c.why << "\n" << rig.Log();
+    for (const auto& s : rig.fake.Requests()) EXPECT_EQ(s.userAgent, c.userAgent) << c.why;
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "weather/cache.h"
 #include "weather/forecast.h"
+#include "weather/source_frame.h"
 #include "weather_fixture.h"
 
 namespace zel::test {
@@ -67,9 +68,13 @@ TEST_F(RenderTest, PlaceholdersGetTheirFields) {
 
 TEST_F(RenderTest, ProviderCreditShowsOnEveryPage) {
   // The live feed's credit is the field after the counted ones (online,
-  // trend) or the CC issue text; a set without its placeholder still shows it.
-  const std::string credit = G(u8"数据：Open-Meteo（CC BY 4.0），2026-12-08 14:00发布");
-  const std::string div = "<div style=\"font-size:11px;color:#707070\">" + credit + "</div>\r\n";
+  // trend) or the CC issue text and the CN date line; a set without its
+  // placeholder still shows it, its names linked.
+  const std::string credit = G(u8"数据：Open-Meteo.com（CC BY 4.0），经换算，2026-12-08 14:00发布");
+  const std::string linked = G(u8"数据：<a href=\"https://open-meteo.com/\">Open-Meteo.com</a>（<a "
+                               u8"href=\"https://creativecommons.org/licenses/by/4.0/\">CC BY 4.0</a>），经换算，2026-12-08 "
+                               u8"14:00发布");
+  const std::string div = "<div style=\"font-size:11px;color:#707070\">" + linked + "</div>\r\n";
   struct Page {
     std::string TForeCast::*tpl;
     std::string (TForeCast::*render)(const std::string&) const;
@@ -81,6 +86,7 @@ TEST_F(RenderTest, ProviderCreditShowsOnEveryPage) {
       {&TForeCast::TplWindOnline, &TForeCast::RenderWindOnline, 12, "[credit]"},
       {&TForeCast::TplTrendCN, &TForeCast::RenderTrendCN, 35, "[credit]"},
       {&TForeCast::TplForecastCC, &TForeCast::RenderForecastCC, 16, "[issue]"},
+      {&TForeCast::TplForecastCN, &TForeCast::RenderForecastCN, 11, "[date]"},
   };
   struct Case {
     std::string tpl, want;
@@ -90,7 +96,7 @@ TEST_F(RenderTest, ProviderCreditShowsOnEveryPage) {
   for (const auto& p : pages) {
     const std::string ph = p.placeholder;
     const Case cases[] = {
-        {"<p>" + ph + "</p>", "<p>" + credit + "</p>", true, "where the set puts it"},
+        {"<p>" + ph + "</p>", "<p>" + linked + "</p>", true, "where the set puts it"},
         {"<html><body>x</BODY></html>", "<html><body>x" + div + "</BODY></html>", true, "above the end of the page"},
         {"x", "x" + div, true, "a page without an end: at the end"},
         {"<p>" + ph + "</p>", "<p></p>", false, "a site's own page: nothing"},
@@ -99,11 +105,12 @@ TEST_F(RenderTest, ProviderCreditShowsOnEveryPage) {
     for (const auto& c : cases) {
       m.get()->*p.tpl = c.tpl;
       TextList f = Numbered(p.fields);
-      if (c.credited && ph == "[issue]")
+      const bool first = ph == "[issue]" || ph == "[date]";  // the credit rides in field 0
+      if (c.credited && first)
         f[0] = credit;
       else if (c.credited)
         f.push_back(credit);
-      else if (ph == "[issue]")
+      else if (first)
         f[0].clear();
       EXPECT_EQ(U((m.get()->*p.render)(Record(f))), U(c.want)) << p.fields << ": " << c.why;
     }
@@ -113,6 +120,35 @@ TEST_F(RenderTest, ProviderCreditShowsOnEveryPage) {
   // An issue text without a credit stays where the set puts it, or nowhere.
   m->TplForecastCC = "x";
   EXPECT_EQ(m->RenderForecastCC(Record(Numbered(16))), "x");
+}
+
+TEST(CreditLinks, OnlyTheProvidersAndTheLicenceLinkAndOnlyToTheirOwnPages) {
+  const std::string om = "<a href=\"https://open-meteo.com/\">", met = "<a href=\"https://www.met.no/en\">",
+                    cc = "<a href=\"https://creativecommons.org/licenses/by/4.0/\">CC BY 4.0</a>";
+  struct Case {
+    std::string credit, want;
+    const char* why;
+  } cases[] = {
+      {G(u8"数据：MET Norway（CC BY 4.0），经换算"), G(u8"数据：") + met + "MET Norway</a>" + G(u8"（") + cc + G(u8"），经换算"),
+       "MET Norway"},
+      {G(u8"（数据：Open-Meteo，06-01 07:30发布）"), G(u8"（数据：") + om + "Open-Meteo</a>" + G(u8"，06-01 07:30发布）"),
+       "a record of the earlier wording"},
+      {"Open-Meteo.com CC BY 4.0", "Open-Meteo.com CC BY 4.0", "no credit mark: no links"},
+      {G(u8"数据：") + "\x81" + "Open-Meteo", G(u8"数据：") + "\x81" + "Open-Meteo", "inside a double-byte character"},
+      {G(u8"数据：http://example.org/"), G(u8"数据：http://example.org/"), "an address of the page's own"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(U(frame::LinkCredit(c.credit)), U(c.want)) << c.why;
+  struct Address {
+    const char* url;
+    bool opens;
+  } addresses[] = {{"https://open-meteo.com/", true},
+                   {"https://www.met.no/en", true},
+                   {"https://creativecommons.org/licenses/by/4.0/", true},
+                   {"https://open-meteo.com/en/terms", false},
+                   {"http://open-meteo.com/", false},
+                   {"file:///etc/passwd", false},
+                   {"", false}};
+  for (const Address& a : addresses) EXPECT_EQ(frame::IsCreditAddress(a.url), a.opens) << a.url;
 }
 
 TEST_F(RenderTest, ReplacementRules) {
