@@ -42,13 +42,26 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
   app.Write("Download/.keep", "");
   const std::string today = Today();
   auto fake = std::make_unique<FakeProviders>();
-  fake->OpenMeteo([today](const httplib::Request&, httplib::Response& res) {
+  fake->OpenMeteo([today](const httplib::Request& req, httplib::Response& res) {
     Json loc = OpenMeteoLocation(today, 7, 39.8, 116.47, 2,
                                  [](const std::string&, int h) -> Json { return h >= 6 && h < 12 ? 63 : 3; });
     // The first day's hours blow from the north-east, force 4 and once 5.
     for (int h = 0; h < 30; ++h) {
       loc["hourly"]["wind_speed_10m"][h] = h == 10 ? 8.5 : 5.6;
       loc["hourly"]["wind_direction_10m"][h] = 44;
+    }
+    const std::string lat = req.get_param_value("latitude");
+    if (lat == "22.2783") {  // Hong Kong in other units than asked, with nulls
+      loc["daily_units"]["temperature_2m_max"] = loc["daily_units"]["temperature_2m_min"] = "°F";
+      loc["daily"]["temperature_2m_max"][0] = 86;
+      loc["daily"]["temperature_2m_min"][0] = 77;
+      loc["hourly_units"]["wind_speed_10m"] = "km/h";
+      for (auto& v : loc["hourly"]["wind_speed_10m"]) v = 36;
+      for (int h = 6; h < 12; ++h) loc["hourly"]["wind_speed_10m"][h] = nullptr;
+    } else if (lat == "43.78") {  // Urumqi without its hourly winds
+      loc["hourly"].erase("wind_speed_10m");
+      loc["daily"]["wind_speed_10m_max"][0] = 11.0;
+      loc["daily"]["wind_direction_10m_dominant"][0] = 315;
     }
     res.set_content(loc.dump(), "application/json");
   });
@@ -115,11 +128,17 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
     EXPECT_TRUE(std::regex_search(page, std::regex("[0-9]{2}:[0-9]{2}发布"))) << server << "\n" << page;
     EXPECT_EQ(page.find("演示数据"), std::string::npos) << server;
   }
-  // Any other city of the table is fetched the same way on its first page.
-  for (const char* station : {"45005", "51463"}) {
-    std::string out = cli(sources[0], station);
-    EXPECT_NE(out.find("发布（数据：Open-Meteo.com"), std::string::npos) << station << "\n" << out;
-    EXPECT_EQ(out.find("演示数据"), std::string::npos) << station;
+  // Any other city of the table is fetched the same way on its first page,
+  // whatever units its answer comes in and whatever series it lacks.
+  struct Awkward {
+    const char* station;
+    std::vector<const char*> want;
+  } awkward[] = {{"45005", {"\n30\n25\n", "东北风5级\n"}}, {"51463", {"西北风6级\n"}}};
+  for (const Awkward& a : awkward) {
+    std::string out = cli(sources[0], a.station);
+    EXPECT_NE(out.find("发布（数据：Open-Meteo.com"), std::string::npos) << a.station << "\n" << out;
+    EXPECT_EQ(out.find("演示数据"), std::string::npos) << a.station;
+    for (const char* w : a.want) EXPECT_NE(out.find(w), std::string::npos) << a.station << " " << w << "\n" << out;
   }
   EXPECT_NE(fake->Requests().at(0).userAgent.find("test@example.org"), std::string::npos);
   std::string record = data.Read("forecasts/54511.json");
@@ -167,12 +186,32 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
     EXPECT_EQ(page.find("完成，已更新！"), std::string::npos) << server;
   }
 
+  // MET Norway first, answering 203 (a version to be retired): still the
+  // figures, and the log warns.
+  proc.reset();
+  auto met = std::make_unique<FakeProviders>();
+  met->Met([today](const httplib::Request&, httplib::Response& res) {
+    auto sym = [](const std::string&, int) { return std::string("lightrain"); };
+    auto temp = [](const std::string&, int h) { return 10.0 + h % 5; };
+    res.status = 203;
+    res.set_content(MetAnswer(today, 9, today + "T00:00:00Z", sym, temp).dump(), "application/json");
+  });
+  proc = server(met->base(), {"--feed", "met-norway"});
+  port = proc->WaitFor(std::regex("listening on http://127.0.0.1:(\\d+)"));
+  ASSERT_FALSE(port.empty()) << proc->log();
+  app.Write("Servers.ini", "[servers]\r\nCC=http://127.0.0.1:" + port + "\r\n");
+  out = cli(sources[0], "58367");
+  for (const char* w : {"status\t完成，已更新！", "发布（数据：MET Norway（CC BY 4.0），经换算）", "小雨"})
+    EXPECT_NE(out.find(w), std::string::npos) << w << "\n" << out;
+  EXPECT_FALSE(proc->WaitFor(std::regex("MET Norway answered 203")).empty()) << proc->log();
+
   // Stopping the server while the feed waits on a provider that hangs ends
   // both at once, not when the provider gives up.
   proc.reset();
   auto hanging = std::make_unique<FakeProviders>();
   hanging->OpenMeteo(hanging->Hang());
   hanging->Met(hanging->Hang());
+  std::remove((data.path() + "feed-state.json").c_str());  // every station due at once
   proc = server(hanging->base(), {"--feed-all"});
   ASSERT_FALSE(proc->WaitFor(std::regex("listening on")).empty()) << proc->log();
   for (int i = 0; i < 100 && hanging->Requests().empty(); ++i)
