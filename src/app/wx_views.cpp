@@ -237,7 +237,7 @@ void WxBrowser::OnNavigating(wxWebViewEvent& e) {
   if (!origin_.empty() && OriginOf(url) == origin_) return;
   e.Veto();
   // A data provider's credit link opens in the desktop's browser.
-  if (frame::IsCreditAddress(std::string(url.utf8_str()))) wxLaunchDefaultBrowser(url);
+  if (frame::IsCreditAddress(std::string(url.utf8_str())) && OpenOutside) OpenOutside(url);
 }
 
 void WxBrowser::Navigate(const std::string& address) {

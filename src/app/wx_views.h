@@ -7,6 +7,7 @@
 #include <wx/panel.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/utils.h>
 #include <wx/webview.h>
 
 #include <deque>
@@ -53,6 +54,8 @@ class WxBrowser : public wxPanel, public Browser {
   const wxString& Address() const { return address_; }
   // A page the program asked for could not be loaded.
   std::function<void()> OnLoadFailed;
+  // Where a data provider's credit link goes: the desktop's browser.
+  std::function<void(const wxString& url)> OpenOutside = [](const wxString& url) { wxLaunchDefaultBrowser(url); };
   // Web views made so far by the process.
   static int ViewsMade();
 

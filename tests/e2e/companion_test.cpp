@@ -2,6 +2,7 @@
 // lookups answer real places, the forecast shows demo-labelled figures and
 // the first start's data update completes.
 #include <gtest/gtest.h>
+#include <wx/frame.h>
 
 #include <chrono>
 #include <ctime>
@@ -12,6 +13,8 @@
 #include "app/main_frame.h"
 #include "app/tab_mobile.h"
 #include "app/tab_weather.h"
+#include "app/wx_views.h"
+#include "base/gbk.h"
 #include "base/ini.h"
 #include "e2e/e2e_util.h"
 #include "support/child_process.h"
@@ -19,6 +22,7 @@
 #include "support/testutil.h"
 #include "weather/forecast.h"
 #include "weather/memo.h"
+#include "weather/source_frame.h"
 
 namespace zel {
 namespace {
@@ -160,6 +164,31 @@ TEST(Companion, LiveFeedPagesInTheWindowCreditTheProvider) {
   }
   f->Destroy();
   e2e::Pump(200);
+}
+
+// A provider's credit links open in the desktop's browser; every other
+// navigation stays refused and the page stays.
+TEST(Companion, CreditLinksOpenOutsideAndNothingElseLeavesThePage) {
+  test::AppFolder app;
+  auto* frame = new wxFrame(nullptr, wxID_ANY, "credit");
+  WxBrowser browser(frame, wxPoint(0, 0), wxSize(386, 246));
+  std::vector<std::string> opened;
+  browser.OpenOutside = [&](const wxString& url) { opened.push_back(std::string(url.utf8_str())); };
+  bool loaded = false;
+  browser.OnDocumentComplete = [&] { loaded = true; };
+  frame->Show();
+  browser.ShowHtml("<html><body><p>" + frame::LinkCredit(G(u8"数据：Open-Meteo.com（CC BY 4.0），经换算")) +
+                   "</p><a href=\"https://example.org/\">x</a><a href=\"https://open-meteo.com/en/terms\">y</a></body></html>");
+  ASSERT_TRUE(e2e::PumpUntil([&] { return loaded; }));
+  for (int i = 0; i < 4; ++i) {
+    wxString ignored;
+    browser.RunScript(wxString::Format("document.querySelectorAll('a')[%d].click(); ''", i), &ignored);
+    e2e::Pump(200);
+  }
+  e2e::PumpUntil([&] { return opened.size() >= 2; }, 3000);
+  EXPECT_EQ(opened, (std::vector<std::string>{"https://open-meteo.com/", "https://creativecommons.org/licenses/by/4.0/"}));
+  EXPECT_NE(e2e::BodyTextUtf8(browser).find("经换算"), std::string::npos) << "the page stayed";
+  frame->Destroy();
 }
 
 }  // namespace zel
