@@ -15,7 +15,6 @@ namespace zel::server {
 namespace {
 
 constexpr const char* kHtml = "text/html; charset=GBK";
-constexpr size_t kMaxBody = 16 * 1024;
 
 bool Digits(const std::string& s, size_t maxLen) {
   if (s.empty() || s.size() > maxLen) return false;
@@ -31,7 +30,7 @@ int TodayNumber(const std::string& ymd) {
 
 // Printable ASCII only, so a request cannot forge log lines; ID-card numbers
 // are personal and never written down.
-std::string LogSafe(const httplib::Request& req) {
+std::string LogSafe(const HttpRequest& req) {
   std::string out = req.path;
   if (!req.params.empty()) {
     out += '?';
@@ -63,7 +62,7 @@ std::string Stamp() {
   return buf;
 }
 
-std::string Param(const httplib::Request& req, const char* name) {
+std::string Param(const HttpRequest& req, const char* name) {
   return req.has_param(name) ? req.get_param_value(name) : std::string();
 }
 
@@ -157,7 +156,7 @@ bool SafeFileName(const std::string& name) {
   return true;
 }
 
-std::string PublicBase(const httplib::Request& req, const ServerOptions& o) {
+std::string PublicBase(const HttpRequest& req, const ServerOptions& o) {
   // Never the client's Host header: a description fetched through a forged
   // Host would send every later download to a host of the client's choosing.
   std::string h = o.listen;
@@ -232,52 +231,23 @@ std::optional<StationForecast> CompanionServer::Forecast(const std::string& stat
   return DemoForecast(station, name, day);
 }
 
-void CompanionServer::Mount(httplib::Server& s) {
-  int threads = o_.threads;
-  s.new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
-  s.set_payload_max_length(kMaxBody);
-  s.set_tcp_nodelay(true);  // headers and body leave as two writes
-  // No SO_REUSEPORT: a second server on a busy port must fail, not quietly
-  // take half of the requests.
-  s.set_socket_options([](socket_t sock) {
-    int yes = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
-  s.set_read_timeout(5, 0);
-  s.set_write_timeout(5, 0);
-  s.set_keep_alive_timeout(2);
-  s.set_keep_alive_max_count(100);  // idle connections give their thread back
-  s.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+void CompanionServer::Mount(HttpRouter& s) {
+  s.logger = [this](const HttpRequest& req, const HttpResponse& res) {
     Log(req.remote_addr + " " + req.method + " " + LogSafe(req) + " " + std::to_string(res.status) + " " +
         std::to_string(res.body.size()));
-  });
-  s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-    if (!res.body.empty()) return;
-    const char* what = res.status == 404 ? "Not Found" : res.status == 413 ? "Payload Too Large" : "Error";
-    std::string text = std::to_string(res.status) + " " + what;
-    res.set_content("<html><body><h3>" + text + "</h3></body></html>\n", "text/html");
-  });
-  s.set_exception_handler([this](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
-    std::string what = "unknown";
-    try {
-      std::rethrow_exception(ep);
-    } catch (const std::exception& e) {
-      what = e.what();
-    } catch (...) {
-    }
+  };
+  s.onException = [this](const HttpRequest& req, const std::string& what) {
     Log("internal error on " + LogSafe(req) + ": " + what);
-    res.status = 500;
-    res.set_content("<html><body><h3>500 Internal Server Error</h3></body></html>\n", "text/html");
-  });
-  s.Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_content(IndexPage(), kHtml); });
+  };
+  s.Get("/", [](const HttpRequest&, HttpResponse& res) { res.set_content(IndexPage(), kHtml); });
   MountLookups(s);
   MountUpdate(s);
   MountWeather(s);
 }
 
-void CompanionServer::MountLookups(httplib::Server& s) {
+void CompanionServer::MountLookups(HttpRouter& s) {
   auto page = [this](const char* field, auto query, auto answer) {
-    return [this, field, query, answer](const httplib::Request& req, httplib::Response& res) {
+    return [this, field, query, answer](const HttpRequest& req, HttpResponse& res) {
       res.set_content(req.has_param(field) ? answer(req.get_param_value(field)) : query(), kHtml);
       res.set_header("Cache-Control", "no-store");
     };
@@ -294,8 +264,8 @@ void CompanionServer::MountLookups(httplib::Server& s) {
   s.Post("/query/idcard.asp", id);
 }
 
-void CompanionServer::MountUpdate(httplib::Server& s) {
-  s.Get("/weather/UpDate.txt", [this](const httplib::Request& req, httplib::Response& res) {
+void CompanionServer::MountUpdate(HttpRouter& s) {
+  s.Get("/weather/UpDate.txt", [this](const HttpRequest& req, HttpResponse& res) {
     std::string text;
     if (!ReadFile(o_.publicationDir + "UpDate.txt", text)) {
       res.status = 404;
@@ -306,7 +276,7 @@ void CompanionServer::MountUpdate(httplib::Server& s) {
     res.set_content(ReplaceText(text, "@BASE@", PublicBase(req, o_), true), "text/plain; charset=GBK");
     res.set_header("Cache-Control", "no-store");
   });
-  s.Get(R"(/weather/files/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
+  s.Get(R"(/weather/files/([^/]+))", [this](const HttpRequest& req, HttpResponse& res) {
     std::string name = req.matches[1], body;
     if (!SafeFileName(name) || !ReadFile(o_.publicationDir + "files/" + name, body)) {
       res.status = 404;
@@ -317,10 +287,10 @@ void CompanionServer::MountUpdate(httplib::Server& s) {
   });
 }
 
-void CompanionServer::MountWeather(httplib::Server& s) {
+void CompanionServer::MountWeather(HttpRouter& s) {
   // Each page: the station's forecast into the page builder, 404 for a
   // station the catalogue does not hold (the sources then report no data).
-  auto serve = [this](const std::string& code, httplib::Response& res, std::string (*build)(const StationForecast&),
+  auto serve = [this](const std::string& code, HttpResponse& res, std::string (*build)(const StationForecast&),
                       size_t days) {
     int status = 404;
     auto f = Forecast(code, days, &status);
@@ -333,16 +303,16 @@ void CompanionServer::MountWeather(httplib::Server& s) {
     res.set_content(build(*f), kHtml);
     res.set_header("Cache-Control", "no-store");
   };
-  s.Get("/nmc/citySearch.do", [this, serve](const httplib::Request& req, httplib::Response& res) {
+  s.Get("/nmc/citySearch.do", [this, serve](const HttpRequest& req, HttpResponse& res) {
     serve(Param(req, "cityid"), res, CCPage, kCCDays);
   });
-  s.Get("/forecast/24time.jsp", [serve](const httplib::Request& req, httplib::Response& res) {
+  s.Get("/forecast/24time.jsp", [serve](const HttpRequest& req, HttpResponse& res) {
     serve(Param(req, "sta_id"), res, CNForecastPage, 1);
   });
-  s.Get("/forecast/qushi.jsp", [serve](const httplib::Request& req, httplib::Response& res) {
+  s.Get("/forecast/qushi.jsp", [serve](const HttpRequest& req, HttpResponse& res) {
     serve(Param(req, "sta_id"), res, CNTrendPage, kForecastDays);
   });
-  s.Get("/cgi-bin/region", [this](const httplib::Request& req, httplib::Response& res) {
+  s.Get("/cgi-bin/region", [this](const HttpRequest& req, HttpResponse& res) {
     std::string code = Param(req, "WMO"), prg = Param(req, "PRG");
     if (!KnownStation(code) || o_.feed == "off" || (prg != "citybild" && prg != "citywind")) {
       res.status = 404;
@@ -350,13 +320,13 @@ void CompanionServer::MountWeather(httplib::Server& s) {
     }
     res.set_content(OnlineFramePage((prg == "citybild" ? "/online/forecast/" : "/online/wind/") + code + ".htm"), kHtml);
   });
-  s.Get(R"(/online/forecast/(\d{1,10})\.htm)", [serve](const httplib::Request& req, httplib::Response& res) {
+  s.Get(R"(/online/forecast/(\d{1,10})\.htm)", [serve](const HttpRequest& req, HttpResponse& res) {
     serve(req.matches[1], res, OnlineForecastPage, kOnlineDays);
   });
-  s.Get(R"(/online/wind/(\d{1,10})\.htm)", [serve](const httplib::Request& req, httplib::Response& res) {
+  s.Get(R"(/online/wind/(\d{1,10})\.htm)", [serve](const HttpRequest& req, HttpResponse& res) {
     serve(req.matches[1], res, OnlineWindPage, kOnlineDays);
   });
-  auto icon = [this](const httplib::Request& req, httplib::Response& res) {
+  auto icon = [this](const HttpRequest& req, HttpResponse& res) {
     std::string name = req.matches[1], body;
     if (!SafeFileName(name) || !ReadFile(o_.imagesDir + name, body)) {
       res.status = 404;

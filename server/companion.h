@@ -2,8 +2,6 @@
 // sites' pages on one port. Toolkit-free; tests mount it on a loopback port.
 #pragma once
 
-#include <httplib.h>
-
 #include <functional>
 #include <map>
 #include <mutex>
@@ -12,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "server/http.h"
 #include "server/lookup_pages.h"
 #include "server/weather_pages.h"
 
@@ -53,8 +52,8 @@ class CompanionServer {
   // Reads the data folder, the stations and the publication; logs what it
   // found and what is missing (the server still answers without it).
   void Load();
-  // Routes, limits, the thread pool and the request log on s.
-  void Mount(httplib::Server& s);
+  // Routes and the request log on s.
+  void Mount(HttpRouter& s);
 
   const LookupData& data() const { return data_; }
   const ServerOptions& options() const { return o_; }
@@ -78,9 +77,9 @@ class CompanionServer {
   std::mutex& LogLock() { return logLock_; }
 
  private:
-  void MountLookups(httplib::Server& s);
-  void MountUpdate(httplib::Server& s);
-  void MountWeather(httplib::Server& s);
+  void MountLookups(HttpRouter& s);
+  void MountUpdate(HttpRouter& s);
+  void MountWeather(HttpRouter& s);
   bool KnownStation(const std::string& code) const;
 
   ServerOptions o_;
@@ -93,7 +92,7 @@ class CompanionServer {
 // The base address the update description names for its files: the
 // configured listen address (for a wildcard, the local address the request
 // arrived on) and the port it arrived on. The Host header plays no part.
-std::string PublicBase(const httplib::Request& req, const ServerOptions& o);
+std::string PublicBase(const HttpRequest& req, const ServerOptions& o);
 // A plain file name (letters, digits, '.', '_', '-'; no leading '.').
 bool SafeFileName(const std::string& name);
 

@@ -1,13 +1,12 @@
 // zelmora-server [--listen ADDR] [--port N] [--data DIR] ...
-#include <signal.h>
-
-#include <chrono>
+#include <algorithm>
 #include <iostream>
 #include <thread>
 
 #include "server/companion.h"
-#include "server/guard.h"
 #include "server/feed/feed.h"
+#include "server/http.h"
+#include "server/os.h"
 
 int main(int argc, char** argv) {
   using namespace zel::server;
@@ -21,14 +20,8 @@ int main(int argc, char** argv) {
     std::cout << Usage();
     return 0;
   }
-  // SIGINT and SIGTERM are taken by one thread that stops the server; every
-  // other thread (the pool included) inherits the block.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  signal(SIGPIPE, SIG_IGN);
+  // Before any thread starts: every thread inherits what this sets.
+  os::PrepareStopRequests();
 
   CompanionServer companion(o, std::cerr);
   companion.Load();
@@ -45,10 +38,12 @@ int main(int argc, char** argv) {
   auto* liveFeed = new feed::Feed(fo, companion.Stations(), [&companion](const std::string& l) { companion.Log(l); });
   if (fo.primary) companion.beforeForecast = [liveFeed](const std::string& s) { liveFeed->BeforeAnswer(s); };
   else companion.Log("feed: off");
-  // Our own accept path: only complete, bounded requests reach httplib.
-  GuardLimits limits;
+  HttpLimits limits;
   limits.workers = o.threads;
-  GuardedServer http(limits);
+  // Connections need descriptors; keep some for data files and the log.
+  if (size_t files = os::RaiseFileLimit())
+    limits.maxConnections = std::min(limits.maxConnections, files > 128 ? files - 100 : size_t(28));
+  HttpServer http(limits);
   http.log = [&companion](const std::string& line) { companion.Log(line); };
   companion.Mount(http);
   int port = http.Bind(o.listen, o.port);
@@ -56,15 +51,12 @@ int main(int argc, char** argv) {
     companion.Log("cannot listen on " + o.listen + ":" + std::to_string(o.port));
     return 1;
   }
-  std::thread([&http, &companion, liveFeed, stopSignals] {
-    int sig = 0;
-    sigwait(&stopSignals, &sig);
-    companion.Log(std::string("stopping on ") + (sig == SIGINT ? "SIGINT" : "SIGTERM"));
+  std::thread([&http, &companion, liveFeed] {
+    std::string request = os::WaitForStopRequest();
+    companion.Log("stopping on " + request);
     // First the feed: a transfer in flight and pages waiting on it end now.
     liveFeed->Stop();
-    // A signal that comes while the listener is still starting waits for it.
-    for (int i = 0; i < 200 && !http.IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    http.Stop();
+    http.Stop();  // also before the listener runs: it then ends at once
   }).detach();
   companion.Log("listening on http://" + o.listen + ":" + std::to_string(port));
   liveFeed->Start();

@@ -10,12 +10,20 @@
 
 Prints one summary line. Bounded in connections, bytes and time.
 """
+import resource
 import selectors
 import socket
 import sys
 import time
 
 HOST = "127.0.0.1"
+
+
+def more_files(n):
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    want = n + 64 if hard == resource.RLIM_INFINITY else min(n + 64, hard)
+    if soft != resource.RLIM_INFINITY and soft < want:
+        resource.setrlimit(resource.RLIMIT_NOFILE, (want, hard))
 
 
 def connect(port):
@@ -25,6 +33,7 @@ def connect(port):
 
 
 def slow(port, conns, interval, seconds):
+    more_files(conns)
     socks, cut, opened = [], 0, 0
     for _ in range(conns):
         s = connect(port)
@@ -93,7 +102,7 @@ def flood(port, conns, megabytes):
 if __name__ == "__main__":
     mode, port = sys.argv[1], int(sys.argv[2])
     if mode == "slow":
-        slow(port, min(int(sys.argv[3]), 1000), float(sys.argv[4]), min(float(sys.argv[5]), 600))
+        slow(port, min(int(sys.argv[3]), 4000), float(sys.argv[4]), min(float(sys.argv[5]), 600))
     elif mode == "flood":
         flood(port, min(int(sys.argv[3]), 64), min(int(sys.argv[4]), 4096))
     else:

@@ -21,7 +21,7 @@ TEST(ServerConcurrency, ParallelClientsGetWholeAnswers) {
   std::ostringstream log;
   CompanionServer companion(o, log);
   companion.Load();
-  zel::test::LoopbackServer http;
+  HttpLoopback http;
   companion.Mount(http.http());
   http.Start();
 
@@ -54,7 +54,7 @@ TEST(ServerConcurrency, ARecordReplacedWhileServedIsNeverHalfRead) {
   std::ostringstream log;
   CompanionServer companion(o, log);
   companion.today = [] { return std::string("2024-06-01"); };
-  zel::test::LoopbackServer http;
+  HttpLoopback http;
   companion.Mount(http.http());
   http.Start();
   auto record = [](int high) {

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "server/companion.h"
-#include "server/guard.h"
+#include "server/http.h"
 #include "support/testutil.h"
 
 namespace zel::server::test {
@@ -31,16 +31,16 @@ inline ServerOptions TestOptions() {
   return o;
 }
 
-// A server behind our own accept path on a free loopback port, served on
-// its own thread until the object goes.
-class GuardedLoopback {
+// The server's HTTP layer on a free loopback port, served on its own thread
+// until the object goes.
+class HttpLoopback {
  public:
-  explicit GuardedLoopback(GuardLimits limits = {}) : server_(limits) {}
-  ~GuardedLoopback() {
+  explicit HttpLoopback(HttpLimits limits = {}) : server_(limits) {}
+  ~HttpLoopback() {
     server_.Stop();
     if (thread_.joinable()) thread_.join();
   }
-  GuardedServer& http() { return server_; }
+  HttpServer& http() { return server_; }
   void Start() {
     port_ = server_.Bind("127.0.0.1", 0);
     thread_ = std::thread([this] { server_.Listen(); });
@@ -50,7 +50,7 @@ class GuardedLoopback {
   std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
  private:
-  GuardedServer server_;
+  HttpServer server_;
   std::thread thread_;
   int port_ = -1;
 };
@@ -79,7 +79,7 @@ class SharedServer {
   }
   std::ostringstream log_;
   CompanionServer companion_;
-  GuardedLoopback http_;
+  HttpLoopback http_;
 };
 
 // What a browser's innerText gives for the answer region: the lookup pages

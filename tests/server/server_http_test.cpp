@@ -42,7 +42,7 @@ TEST(ServerHttp, BoundsRequestSizes) {
 TEST(ServerHttp, LogsOneSafeLinePerRequestAndKeepsIdNumbersOut) {
   std::ostringstream log;
   CompanionServer companion(TestOptions(), log);
-  zel::test::LoopbackServer http;
+  HttpLoopback http;
   companion.Mount(http.http());
   http.Start();
   httplib::Client client("127.0.0.1", http.port());

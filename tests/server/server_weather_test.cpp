@@ -45,7 +45,7 @@ TEST_F(WeatherPages, ProviderRecordsAreServedAsTheyAreWithoutTheDemoLabel) {
   CompanionServer companion(o, log);
   companion.Load();
   companion.today = [today] { return today; };
-  zel::test::LoopbackServer http;
+  HttpLoopback http;
   companion.Mount(http.http());
   http.Start();
   app.UseServer(http.base());
