@@ -111,7 +111,7 @@ TEST(WeatherPagesByFeed, MadeUpFiguresOnlyByNameAndNoPageWithoutAUsableRecord) {
     CompanionServer companion(o, log);
     companion.Load();
     companion.today = [today] { return today; };
-    zel::test::LoopbackServer http;
+    HttpLoopback http;
     companion.Mount(http.http());
     http.Start();
     httplib::Client client("127.0.0.1", http.port());
