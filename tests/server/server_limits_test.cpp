@@ -146,10 +146,10 @@ class Limited {
 
  private:
   std::ostringstream log_;
-  CompanionServer companion_;
-  HttpLoopback http_;
   std::mutex lock_;
   std::vector<std::string> lines_;
+  CompanionServer companion_;
+  HttpLoopback http_;  // stopped first: its workers write lines_
 };
 
 TEST(ServerLimits, HeadsAreBoundedOverHttp) {
