@@ -1,19 +1,13 @@
 #include "base/appenv.h"
 
-#include <ifaddrs.h>
-#include <net/if.h>
-#include <netinet/in.h>
-#include <pwd.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
 #include "base/files.h"
 #include "base/gbk.h"
 #include "base/ini.h"
+#include "base/os/appenv_os.h"
 #include "base/text.h"
 
 namespace zel {
@@ -29,21 +23,12 @@ std::atomic<int> g_online{-1};  // -1: ask the system
 
 }  // namespace
 
-std::string ExecutableFolder() {
-  char buf[4096];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return "./";
-  std::string exe(buf, static_cast<size_t>(n));
-  size_t slash = exe.rfind('/');
-  return slash == std::string::npos ? "./" : exe.substr(0, slash + 1);
+std::string NormalFolder(const std::string& path) {
+  std::string s = std::filesystem::path(path).lexically_normal().generic_string();
+  return s.empty() ? "./" : IncludeBackslash(s);
 }
 
 namespace {
-
-std::string NormalFolder(const std::string& path) {
-  std::string s = std::filesystem::path(path).lexically_normal().string();
-  return s.empty() ? "./" : IncludeBackslash(s);
-}
 
 // The server's generated data is large and only the server reads it.
 constexpr const char* kServerData = "serverdata";
@@ -80,16 +65,6 @@ std::string InstalledShareFolder(const std::string& exeFolder) {
     if (FileExists(share + "Weather.ini")) return share;
   }
   return {};
-}
-
-std::string UserDataFolder() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && xdg[0] == '/') return NormalFolder(std::string(xdg) + "/zelmora/");
-  std::string home;
-  if (const char* h = std::getenv("HOME"); h && h[0] == '/') home = h;
-  if (home.empty())
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/') home = pw->pw_dir;
-  return home.empty() ? std::string() : NormalFolder(home + "/.local/share/zelmora/");
 }
 
 AppFolders LocateAppFolders(const std::string& exeFolder) {
@@ -165,19 +140,6 @@ bool AllServersLoopback() {
   for (const char* key : {"CC", "CN", "Online", "Lookup", "Update"})
     if (!IsLoopbackAddress(ServerBase(key))) return false;
   return true;
-}
-
-bool HasNetworkInterface() {
-  ifaddrs* list = nullptr;
-  if (::getifaddrs(&list) != 0) return false;
-  bool found = false;
-  for (ifaddrs* a = list; a && !found; a = a->ifa_next) {
-    if (!a->ifa_addr || !(a->ifa_flags & IFF_UP) || (a->ifa_flags & IFF_LOOPBACK)) continue;
-    int fam = a->ifa_addr->sa_family;
-    found = fam == AF_INET || fam == AF_INET6;
-  }
-  ::freeifaddrs(list);
-  return found;
 }
 
 bool IsOnline() {

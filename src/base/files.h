@@ -11,6 +11,10 @@
 
 #include "base/text.h"
 
+#ifdef _WIN32
+#include "base/os/windows/names.h"
+#endif
+
 namespace zel {
 
 bool FileExists(const std::string& path);

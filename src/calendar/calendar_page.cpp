@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "base/appenv.h"
+#include "base/clock.h"
 #include "base/files.h"
 #include "base/gbk.h"
 #include "base/ini.h"
@@ -133,9 +134,7 @@ std::string RenderMonthPage(std::string_view t, std::string_view appPath, const 
 }
 
 CivilDate LocalToday() {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
+  std::tm tm = LocalTime(std::time(nullptr));
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
 }
 

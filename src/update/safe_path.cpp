@@ -1,10 +1,6 @@
 #include "update/safe_path.h"
 
-#include <sys/stat.h>
-
-#include <climits>
-#include <cstdlib>
-
+#include "base/os/files_os.h"
 #include "base/text.h"
 
 namespace zel {
@@ -26,10 +22,8 @@ std::string Slashes(const std::string& s) {
 }
 
 std::optional<std::string> RealFolder(const std::string& path) {
-  char buf[PATH_MAX];
-  if (!::realpath(path.c_str(), buf)) return std::nullopt;
-  std::string r = buf;
-  if (r.empty() || r.back() != '/') r += '/';
+  auto r = os::RealPath(path);
+  if (r && (r->empty() || r->back() != '/')) *r += '/';
   return r;
 }
 
@@ -61,11 +55,9 @@ std::optional<std::string> PathInside(const std::string& folder, const std::stri
   for (size_t i = 0; i < parts.size(); ++i) out += (i ? "/" : "") + parts[i];
   // The name itself may be a link too: it must resolve inside (a dangling
   // one cannot be shown to).
-  struct stat st;
-  if (::lstat(out.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char buf[PATH_MAX];
-    if (!root || !::realpath(out.c_str(), buf) || std::string(buf).compare(0, root->size(), *root) != 0)
-      return std::nullopt;
+  if (os::IsLink(out)) {
+    auto real = os::RealPath(out);
+    if (!root || !real || real->compare(0, root->size(), *root) != 0) return std::nullopt;
   }
   return out;
 }

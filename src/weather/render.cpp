@@ -3,6 +3,7 @@
 #include <ctime>
 #include <optional>
 
+#include "base/clock.h"
 #include "base/gbk.h"
 #include "weather/cache.h"
 #include "weather/forecast.h"
@@ -79,9 +80,7 @@ std::optional<std::chrono::year_month_day> ReadDate(const std::string& head) {
 }
 
 std::chrono::year_month_day Today() {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
+  std::tm tm = LocalTime(std::time(nullptr));
   return std::chrono::year_month_day{std::chrono::year(tm.tm_year + 1900), std::chrono::month(unsigned(tm.tm_mon + 1)),
                                      std::chrono::day(unsigned(tm.tm_mday))};
 }

@@ -1,11 +1,17 @@
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "base/appenv.h"
@@ -16,11 +22,13 @@ namespace fs = std::filesystem;
 namespace zel::test {
 
 TempDir::TempDir() {
-  std::string tmpl = (fs::temp_directory_path() / "zeltest-XXXXXX").string();
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  if (!::mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = std::string(buf.data()) + "/";
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  // create_directory is false for a folder that is there already.
+  for (int tries = 0; tries < 100 && path_.empty(); ++tries) {
+    fs::path p = fs::temp_directory_path() / ("zeltest-" + std::to_string(random() % 1000000000));
+    if (fs::create_directory(p)) path_ = p.generic_string() + "/";
+  }
+  if (path_.empty()) throw std::runtime_error("no temporary folder");
 }
 
 TempDir::~TempDir() {
@@ -47,7 +55,15 @@ AppFolder::AppFolder() {
 }
 
 void AppFolder::CopyShippedData() const {
-  fs::copy(fs::path(ZEL_SOURCE_DIR) / "data", path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  // File by file: fs::copy of a whole tree copies nothing under Wine.
+  const std::string from = std::string(ZEL_SOURCE_DIR) + "/data";
+  for (const auto& e : fs::recursive_directory_iterator(from)) {
+    fs::path to = path() + e.path().generic_string().substr(from.size() + 1);
+    if (e.is_directory())
+      fs::create_directories(to);
+    else
+      fs::copy_file(e.path(), to, fs::copy_options::overwrite_existing);
+  }
 }
 
 void AppFolder::UseServer(const std::string& base) const {
@@ -76,11 +92,30 @@ std::string ReadAll(const std::string& path) {
   return ss.str();
 }
 
-pid_t EndedPid() {
+#ifdef _WIN32
+int64_t EndedPid() {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  wchar_t cmd[] = L"cmd.exe /c exit";
+  if (!::CreateProcessW(nullptr, cmd, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+    throw std::runtime_error("cmd.exe did not start");
+  ::WaitForSingleObject(pi.hProcess, INFINITE);
+  ::CloseHandle(pi.hThread);
+  ::CloseHandle(pi.hProcess);  // the id is free only once no handle holds it
+  return pi.dwProcessId;
+}
+
+int64_t OwnPid() { return ::GetCurrentProcessId(); }
+#else
+int64_t EndedPid() {
   pid_t pid = ::fork();
   if (pid == 0) ::_exit(0);
   ::waitpid(pid, nullptr, 0);
   return pid;
 }
+
+int64_t OwnPid() { return ::getpid(); }
+#endif
 
 }  // namespace zel::test

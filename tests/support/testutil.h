@@ -4,8 +4,7 @@
 
 #include <httplib.h>
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -71,19 +70,27 @@ class EnvVar {
  public:
   EnvVar(const char* name, std::optional<std::string> value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    Set(value);
   }
-  ~EnvVar() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+  ~EnvVar() { Set(old_); }
   EnvVar(const EnvVar&) = delete;
   EnvVar& operator=(const EnvVar&) = delete;
 
  private:
+  void Set(const std::optional<std::string>& value) {
+#ifdef _WIN32
+    ::_putenv_s(name_, value ? value->c_str() : "");  // "" removes it
+#else
+    value ? ::setenv(name_, value->c_str(), 1) : ::unsetenv(name_);
+#endif
+  }
   const char* name_;
   std::optional<std::string> old_;
 };
 
-// The pid of a process that has ended (and been reaped): owns nothing now.
-pid_t EndedPid();
+// The id of a process that has ended (and been reaped): owns nothing now.
+int64_t EndedPid();
+int64_t OwnPid();
 
 // U(gbk): GBK -> UTF-8, for readable assertion messages.
 inline std::string U(const std::string& gbk) { return ToUtf8(gbk); }
