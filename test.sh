@@ -3,6 +3,7 @@
 #   1. the normal build, all tests (window tests under Xvfb);
 #   2. the toolkit-free tests under AddressSanitizer + UBSan;
 #   3. the concurrency tests under ThreadSanitizer.
+# Between 1 and 2: the .deb, and the Windows build with its tests under Wine.
 # Any failure or sanitizer report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -28,6 +29,9 @@ xvfb-run -a -s "-screen 0 1024x768x24" \
 
 step "package: .deb built, unpacked into a scratch root, the installed window run"
 tests/packaging/smoke.sh build
+
+step "Windows: cross-built, the toolkit-free tests and the CLI under Wine"
+scripts/windows/test.sh build-win build
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer (toolkit-free tests)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEL_CORE_ONLY=ON -DZEL_SANITIZE=ON >/dev/null
