@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "base/appenv.h"
+#include "base/clock.h"
 #include "base/files.h"
 #include "base/gbk.h"
 #include "base/download.h"
@@ -54,9 +55,7 @@ std::string LogSafe(const HttpRequest& req) {
 }
 
 std::string Stamp() {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
+  std::tm tm = LocalTime(std::time(nullptr));
   char buf[32];
   std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
   return buf;

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "base/clock.h"
 #include "base/gbk.h"
 #include "base/ini.h"
 #include "base/text.h"
@@ -132,9 +133,7 @@ std::string DayWords(const StationForecast& f, const DayForecast& d) {
 std::string Today() {
   // The stations' days run on Beijing time (UTC+8, no summer time), whatever
   // clock the machine keeps: a record begins with Beijing's today.
-  std::time_t t = std::time(nullptr) + feed::kLocalOffsetSeconds;
-  std::tm tm{};
-  gmtime_r(&t, &tm);
+  std::tm tm = UtcTime(std::time(nullptr) + feed::kLocalOffsetSeconds);
   char buf[16];
   std::strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
   return buf;

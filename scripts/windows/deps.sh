@@ -21,7 +21,7 @@ log() { printf 'deps.sh: %s\n' "$*" >&2; }
 
 PKGS=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
       libz-mingw-w64-dev wine wine64 nsis locales fonts-noto-cjk xvfb xauth
-      cmake ninja-build dpkg-dev libboost1.81-dev)
+      cmake ninja-build dpkg-dev libboost1.81-dev nlohmann-json3-dev)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -101,6 +101,20 @@ build curl curl -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DHTTP_ONLY=ON -DC
   -DUSE_LIBIDN2=OFF -DZLIB_LIBRARY=/usr/x86_64-w64-mingw32/lib/libz.a -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF
 prefixes+=("$prefix")
 build googletest googletest -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
+prefixes+=("$prefix")
+build simdjson simdjson -DSIMDJSON_DEVELOPER_MODE=OFF -DSIMDJSON_ENABLE_THREADS=ON
+prefixes+=("$prefix")
+# Header-only libraries are the same for every target: a folder that links
+# to Debian's own (the system include folder as a whole would bring Linux
+# headers into the Windows build).
+prefix="$CACHE/host-headers-$(dpkg-query -W -f='${Version}' libboost1.81-dev)-$(dpkg-query -W -f='${Version}' nlohmann-json3-dev)"
+if [ ! -f "$prefix/.done" ]; then
+  mkdir -p "$prefix/include" "$prefix/share/cmake"
+  ln -sfn /usr/include/boost "$prefix/include/boost"
+  ln -sfn /usr/include/nlohmann "$prefix/include/nlohmann"
+  ln -sfn /usr/share/cmake/nlohmann_json "$prefix/share/cmake/nlohmann_json"
+  touch "$prefix/.done"
+fi
 prefixes+=("$prefix")
 # cpp-httplib is one header (the tests' loopback servers).
 ver=$(src_version cpp-httplib)

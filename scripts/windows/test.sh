@@ -2,7 +2,8 @@
 # Builds the Windows programs (scripts/windows/build.sh) and runs their tests
 # under Wine in a Wine prefix of the build folder.
 #   scripts/windows/test.sh [WIN_BUILD_DIR [LINUX_BUILD_DIR]]
-# With a Linux build folder the Windows CLI is also compared against it.
+# With a Linux build folder the Windows CLI and server are also compared
+# against it.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 dir=${1:-build-win}
@@ -22,6 +23,7 @@ t1=$SECONDS
 ctest --test-dir "$dir" --output-on-failure -j"${JOBS:-$(nproc)}" --timeout 600
 if [ -n "$linux" ]; then
   tests/windows/cli_matches_linux.sh "$linux/app/zelmora-cli" "$dir/app/zelmora-cli.exe"
+  tests/windows/server_matches_linux.sh "$linux/app/zelmora-server" "$dir/app/zelmora-server.exe" "$dir/app/serverdata"
 fi
 wineserver -w
 echo "windows tests under Wine: $((SECONDS - t1)) s"

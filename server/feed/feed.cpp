@@ -204,7 +204,8 @@ std::string Feed::Base(Provider p) const {
 
 std::time_t Feed::Jitter(std::time_t t) {
   // Never on the hour, when everyone else's clients poll.
-  t += 60 + std::time_t(rand_r(&seed_) % 480);
+  seed_ = seed_ * 1103515245u + 12345u;  // a plain LCG step: rand_r is not on every system
+  t += 60 + std::time_t((seed_ >> 16) % 480);
   if ((t / 60) % 60 == 0) t += 120;
   return t;
 }

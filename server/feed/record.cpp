@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "base/clock.h"
+
 namespace zel::server::feed {
 namespace {
 
@@ -20,9 +22,7 @@ long DaysFromCivil(int y, int m, int d) {
 std::time_t UtcMidnight(int y, int m, int d) { return std::time_t(DaysFromCivil(y, m, d)) * 86400; }
 
 std::string LocalStamp(std::time_t t) {
-  std::time_t local = t + kLocalOffsetSeconds;
-  std::tm tm{};
-  gmtime_r(&local, &tm);
+  std::tm tm = UtcTime(t + kLocalOffsetSeconds);
   char buf[32];
   std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M", &tm);
   return buf;
