@@ -11,6 +11,16 @@ linux=${2:-}
 t0=$SECONDS
 scripts/windows/build.sh "$dir"
 echo "windows build: $((SECONDS - t0)) s"
+# Only Windows' own DLLs: anything else (zlib1, libstdc++, winpthread) would
+# be missing on a Windows where Wine's copies are not.
+for exe in "$dir"/app/*.exe; do
+  other=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}' |
+    grep -viE '^(advapi32|bcrypt|crypt32|iphlpapi|kernel32|msvcrt|mswsock|normaliz|ole32|shell32|ws2_32|user32|gdi32|secur32)\.dll$' || true)
+  if [ -n "$other" ]; then
+    echo "FAIL: $exe needs DLLs Windows does not have: $other"
+    exit 1
+  fi
+done
 
 export WINEPREFIX=$PWD/$dir/wine WINEDEBUG=-all
 # No prompts for Wine's .NET and browser engines, which Debian does not ship.
