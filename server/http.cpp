@@ -266,6 +266,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
     req.local_port = localPort_;
     SplitTarget(req);
     if (req.method == "POST") AddFormParams(req);
+    if (!core_.server.RunsOnWorker(req)) {
+      HttpResponse res = core_.server.Answer(req);
+      return Write(std::move(res), req.method == "HEAD");
+    }
     net::post(core_.pool, [self = shared_from_this(), req = std::move(req)]() mutable {
       HttpResponse res = self->core_.server.Answer(req);
       bool head = req.method == "HEAD";

@@ -68,11 +68,16 @@ struct HttpResponse {
 
 using HttpHandler = std::function<void(const HttpRequest&, HttpResponse&)>;
 
+// Where a handler runs: on a worker (it may wait, e.g. for the feed), or at
+// once on the connection's I/O thread (it answers from memory and never
+// waits; saves two thread hand-overs a request).
+enum class HttpRun { OnWorker, AtOnce };
+
 // Routes by method and a pattern matched against the whole decoded path.
 class HttpRouter {
  public:
-  void Get(const std::string& pattern, HttpHandler h);  // HEAD too
-  void Post(const std::string& pattern, HttpHandler h);
+  void Get(const std::string& pattern, HttpHandler h, HttpRun run = HttpRun::OnWorker);  // HEAD too
+  void Post(const std::string& pattern, HttpHandler h, HttpRun run = HttpRun::OnWorker);
   // After each answer was made (workers' threads).
   std::function<void(const HttpRequest&, const HttpResponse&)> logger;
   // A handler threw; the client gets 500.
@@ -81,13 +86,17 @@ class HttpRouter {
   // The answer to a complete request: route, handler, a single byte range,
   // a small page for an error without a body.
   HttpResponse Answer(HttpRequest& req) const;
+  // Whether the request's handler may wait (or no route takes it).
+  bool RunsOnWorker(const HttpRequest& req) const;
 
  private:
   struct Route {
     std::string method;
     std::regex pattern;
     HttpHandler handler;
+    HttpRun run;
   };
+  const Route* Find(const HttpRequest& req, std::smatch* m) const;
   std::vector<Route> routes_;
 };
 

@@ -142,26 +142,32 @@ std::string ErrorPage(int status) {
   return "<html><body><h3>" + std::to_string(status) + " " + StatusText(status) + "</h3></body></html>\n";
 }
 
-void HttpRouter::Get(const std::string& pattern, HttpHandler h) {
-  routes_.push_back({"GET", std::regex(pattern), std::move(h)});
+void HttpRouter::Get(const std::string& pattern, HttpHandler h, HttpRun run) {
+  routes_.push_back({"GET", std::regex(pattern), std::move(h), run});
 }
 
-void HttpRouter::Post(const std::string& pattern, HttpHandler h) {
-  routes_.push_back({"POST", std::regex(pattern), std::move(h)});
+void HttpRouter::Post(const std::string& pattern, HttpHandler h, HttpRun run) {
+  routes_.push_back({"POST", std::regex(pattern), std::move(h), run});
+}
+
+const HttpRouter::Route* HttpRouter::Find(const HttpRequest& req, std::smatch* m) const {
+  const std::string method = req.method == "HEAD" ? "GET" : req.method;
+  std::smatch ignored;
+  for (const Route& r : routes_)
+    if (r.method == method && std::regex_match(req.path, m ? *m : ignored, r.pattern)) return &r;
+  return nullptr;
+}
+
+bool HttpRouter::RunsOnWorker(const HttpRequest& req) const {
+  const Route* r = Find(req, nullptr);
+  return r && r->run == HttpRun::OnWorker;
 }
 
 HttpResponse HttpRouter::Answer(HttpRequest& req) const {
   HttpResponse res;
-  const std::string method = req.method == "HEAD" ? "GET" : req.method;
-  const Route* route = nullptr;
-  for (const Route& r : routes_) {
-    std::smatch m;
-    if (r.method == method && std::regex_match(req.path, m, r.pattern)) {
-      route = &r;
-      req.matches.assign(m.begin(), m.end());
-      break;
-    }
-  }
+  std::smatch m;
+  const Route* route = Find(req, &m);
+  if (route) req.matches.assign(m.begin(), m.end());
   if (!route) {
     res.status = 404;
   } else {

@@ -2,6 +2,9 @@
 // floods, slow and idle connections, and many-part ranges.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
@@ -104,8 +107,10 @@ TEST(ServerLimits, UpdateAddressesIgnoreTheHostHeader) {
 // keeps the server's log lines.
 class Limited {
  public:
-  explicit Limited(int keepAliveMs = 1000, size_t maxConnections = 100, int headerMs = 300)
+  explicit Limited(int keepAliveMs = 1000, size_t maxConnections = 100, int headerMs = 300,
+                   std::function<void(const std::string&)> beforeForecast = {})
       : companion_(TestOptions(), log_), http_(Limits(keepAliveMs, maxConnections, headerMs)) {
+    companion_.beforeForecast = std::move(beforeForecast);
     companion_.Mount(http_.http());
     http_.http().log = [this](const std::string& line) {
       std::lock_guard<std::mutex> lock(lock_);
@@ -231,6 +236,28 @@ TEST(ServerLimits, SlowRequestsAreCutOffAndHoldNoWorker) {
     EXPECT_EQ(answer.rfind("HTTP/1.1 408 ", 0), 0u) << c->why << ": " << answer.substr(0, 40);
     EXPECT_TRUE(raw->closed()) << c->why;
   }
+}
+
+TEST(ServerLimits, PagesWaitingForTheFeedHoldNoIoThread) {
+  std::atomic<bool> release{false};
+  Limited server(1000, 100, 300, [&release](const std::string&) {
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  });
+  // More waiting pages than workers and I/O threads together.
+  std::vector<std::thread> pages;
+  std::atomic<int> answered{0};
+  for (int i = 0; i < 5; ++i)
+    pages.emplace_back([&] {
+      httplib::Client c("127.0.0.1", server.port());
+      c.set_read_timeout(10, 0);
+      if (auto res = c.Get("/nmc/citySearch.do?cityid=54511"); res && res->status == 200) ++answered;
+    });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(server.Normal(1000), 200);
+  EXPECT_EQ(answered, 0);
+  release = true;
+  for (auto& t : pages) t.join();
+  EXPECT_EQ(answered, 5);
 }
 
 TEST(ServerLimits, IdleKeepAliveConnectionsHoldNoWorkerAndAreClosed) {
