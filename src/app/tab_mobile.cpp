@@ -2,6 +2,7 @@
 
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
+#include <wx/utils.h>
 
 #include "app/tab_layout.h"
 #include "app/wx_util.h"
@@ -56,10 +57,23 @@ LookupTabPanel::LookupTabPanel(wxWindow* book, LookupKind kind, const LookupLayo
       return std::nullopt;
     return FromW(out.Mid(1));
   };
+  logic_->OnWaiting = [this](bool on) {
+    if (on) deadline_.StartOnce(deadlineMs_);
+    else deadline_.Stop();
+    if (on != busy_) on ? wxBeginBusyCursor() : wxEndBusyCursor();
+    busy_ = on;
+  };
+  deadline_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Guard([this] { logic_->DeadlinePassed(); }); });
   browser_->OnDocumentComplete = [this] { Guard([this] { logic_->DocumentComplete(); }); };
   browser_->OnLoadFailed = [this] { Guard([this] { logic_->PageFailed(); }); };
   button_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Guard([this] { logic_->QueryClick(); }); });
   edit_->Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent&) { Guard([this] { logic_->KeyPress(13); }); });
+}
+
+LookupTabPanel::~LookupTabPanel() {
+  alive_.reset();
+  deadline_.Stop();
+  if (busy_) wxEndBusyCursor();
 }
 
 void LookupTabPanel::Startup() {

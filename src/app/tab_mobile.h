@@ -6,6 +6,7 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
 
 #include <memory>
 
@@ -26,6 +27,7 @@ struct LookupLayout {
 class LookupTabPanel : public TabPanel {
  public:
   LookupTabPanel(wxWindow* book, LookupKind kind, const LookupLayout& layout);
+  ~LookupTabPanel() override;
   void Startup() override;
   // Makes the hidden browser and asks again for a page that failed.
   void OnShown() override;
@@ -35,6 +37,8 @@ class LookupTabPanel : public TabPanel {
   wxTextCtrl* Edit() { return edit_; }
   wxButton* Button() { return button_; }
   wxTextCtrl* Memo() { return memo_; }
+  // How long a query waits for its answer (tests shorten it).
+  void SetDeadline(int ms) { deadlineMs_ = ms; }
 
  private:
   void Guard(const std::function<void()>& fn);
@@ -46,6 +50,11 @@ class LookupTabPanel : public TabPanel {
   std::unique_ptr<WxText> editView_, memoView_;
   std::unique_ptr<WxControl> buttonView_;
   std::unique_ptr<LookupTab> logic_;
+  wxTimer deadline_;
+  int deadlineMs_ = LookupTab::kDeadlineMs;
+  bool busy_ = false;  // this tab holds one busy cursor
+  // Work posted from other threads is dropped once the panel is gone.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace zel

@@ -197,6 +197,8 @@ void WxBrowser::CreateView() {
   view_->Bind(wxEVT_WEBVIEW_ERROR, [this, alive](wxWebViewEvent& e) {
     e.Skip();
     if (alive.expired() || address_.empty() || isHtml_) return;
+    // A load given up (Stop, or replaced by a newer one) is no failure.
+    if (stopped_ || e.GetInt() == wxWEBVIEW_NAV_ERR_USER_CANCELLED) return;
     if (e.GetURL() != address_ && (origin_.empty() || OriginOf(e.GetURL()) != origin_)) return;
     loadFailed_ = true;
     auto failed = OnLoadFailed;
@@ -217,7 +219,8 @@ void WxBrowser::CreateView() {
     // ours (not the blank page the view starts with, not an error page).
     const wxString url = e.GetURL();
     if (url != address_ && (origin_.empty() || OriginOf(url) != origin_)) return;
-    if (loadFailed_) return;
+    // A load that failed or was given up ends in the page shown before it.
+    if (loadFailed_ || stopped_) return;
     // Copied: the handler may replace the callback while it runs.
     auto complete = OnDocumentComplete;
     if (complete) complete();
@@ -313,6 +316,7 @@ void WxBrowser::InstallFilter(const std::string& prefix) {
 void WxBrowser::Load() {
   pendingLoad_ = false;
   loadFailed_ = false;
+  stopped_ = false;
   const std::string prefix = isHtml_ ? std::string(ToUrl(AppPath()).utf8_str()) : WebPrefix(address_);
   if (prefix != filterFor_) {
     filterFor_ = prefix;
@@ -366,13 +370,22 @@ std::string WxBrowser::BodyText() {
   return FromW(out);
 }
 
-void WxBrowser::SetFieldAndSubmit(const std::string& name, const std::string& value) {
-  if (!view_) return;  // no page yet
+bool WxBrowser::SetFieldAndSubmit(const std::string& name, const std::string& value) {
+  if (!view_) return false;  // no page yet
   std::string js = "(function(){var e=document.getElementsByName(" + JsString(ToUtf8(name)) +
                    ")[0];if(e)e.value=" + JsString(ToUtf8(value)) +
-                   ";var f=document.forms[0];if(f)f.submit();return '';})()";
-  wxString ignored;
-  RunScript(wxString::FromUTF8(js), &ignored);
+                   ";var f=document.forms[0];if(!f)return '';f.submit();return 'S';})()";
+  // The answer is a new load: a failure before it is no failure of it.
+  loadFailed_ = false;
+  stopped_ = false;
+  wxString done;
+  return RunScript(wxString::FromUTF8(js), &done) && done == "S";
+}
+
+void WxBrowser::Stop() {
+  if (!view_) return;
+  stopped_ = true;
+  view_->Stop();
 }
 
 void WxList::Add(const std::string& text) { c_->Append(W(text)); }

@@ -42,7 +42,8 @@ class WxBrowser : public wxPanel, public Browser {
   void Navigate(const std::string& address) override;
   void ShowHtml(const std::string& html) override;
   std::string BodyText() override;
-  void SetFieldAndSubmit(const std::string& name, const std::string& value) override;
+  bool SetFieldAndSubmit(const std::string& name, const std::string& value) override;
+  void Stop() override;
   // Runs a script in the page and returns its result (UTF-8).
   bool RunScript(const wxString& js, wxString* result);
   // Makes the web view now if it is not made yet.
@@ -74,6 +75,7 @@ class WxBrowser : public wxPanel, public Browser {
   wxString origin_;          // scheme://host:port later navigations may reach
   bool blankStart_ = true;   // the view's own blank page has not loaded yet
   bool loadFailed_ = false;
+  bool stopped_ = false;     // the load was given up: what it reports is no failure
   std::string filterFor_;    // what pages may load from: a host, or the folder
   bool filterReady_ = false;  // the page asked for failed; its error page is no page
   // Events the view sends after this object is gone are dropped.

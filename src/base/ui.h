@@ -19,8 +19,11 @@ class Browser {
   // The body's text without markup.
   virtual std::string BodyText() = 0;
   // The first element named so gets the value; then the first form is
-  // submitted.
-  virtual void SetFieldAndSubmit(const std::string& name, const std::string& value) = 0;
+  // submitted. False when nothing was submitted (no page, no such form).
+  virtual bool SetFieldAndSubmit(const std::string& name, const std::string& value) = 0;
+  // Gives up the page being loaded; the document shown stays. Its
+  // document-complete never fires.
+  virtual void Stop() {}
   // Fires once a loaded page is complete.
   std::function<void()> OnDocumentComplete;
 };

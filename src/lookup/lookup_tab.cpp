@@ -1,5 +1,6 @@
 #include "lookup/lookup_tab.h"
 
+#include <cstring>
 #include <exception>
 
 #include "base/appenv.h"
@@ -32,6 +33,29 @@ const char* LookupField(LookupKind kind) {
   return "id";
 }
 
+std::optional<std::string> RefuseInput(LookupKind kind, const std::string& input) {
+  auto only = [&](const char* extra) {
+    for (unsigned char c : input)
+      if (!(c >= '0' && c <= '9') && !std::strchr(extra, c)) return false;
+    return true;
+  };
+  switch (kind) {
+    case LookupKind::Mobile:
+      if (only(" -")) return std::nullopt;
+      return G(u8"请输入数字：手机号码(段)只能由数字组成，例如 1380013。");
+    case LookupKind::Ip:
+      // The server answers a blank address with its empty query page.
+      if (input.find_first_not_of(' ') == std::string::npos) return G(u8"请输入 IP 地址，例如 202.96.128.86。");
+      // IPv6 addresses are answered too (with letters a-f and colons).
+      if (only(" .:abcdefABCDEF")) return std::nullopt;
+      return G(u8"请输入数字和点：IP地址由四段 0 到 255 的数字组成，以点分隔，例如 202.96.128.86。");
+    case LookupKind::IdCard:
+      if (only(" xX")) return std::nullopt;
+      return G(u8"请输入数字：身份证号码由15位或18位数字组成，18位号码的末位可以是X。");
+  }
+  return std::nullopt;
+}
+
 LookupTab::LookupTab(LookupKind kind, LookupViews views) : kind_(kind), v_(views) {
   v_.button->Enable(false);
 }
@@ -51,6 +75,7 @@ void LookupTab::Startup() {
 void LookupTab::RequestPage() {
   std::string address = LookupPageAddress(kind_);
   if (address.empty()) return;
+  if (state_ == State::Failed) v_.memo->SetText(Loading());
   state_ = State::Loading;
   try {
     v_.browser->Navigate(address);
@@ -60,23 +85,62 @@ void LookupTab::RequestPage() {
   }
 }
 
+void LookupTab::EndWait() {
+  if (!sent_) return;
+  sent_.reset();
+  if (OnWaiting) OnWaiting(false);
+}
+
 void LookupTab::PageFailed() {
+  bool query = Waiting();
+  EndWait();
   state_ = State::Failed;
   v_.button->Enable(false);
-  v_.memo->SetText(Loading());
+  static const std::string failed = G(u8"查询失败：连接不上查询服务器，请稍后再试。");
+  v_.memo->SetText(query ? failed : Loading());
 }
 
 void LookupTab::TabShown() {
   if (state_ == State::Failed) RequestPage();
 }
 
-void LookupTab::QueryClick() {
-  // The input goes to the page exactly as typed; checking it is the page's
-  // business. No page yet, no field or no form: nothing happens.
+void LookupTab::DeadlinePassed() {
+  if (!Waiting()) return;
+  EndWait();
   try {
-    v_.browser->SetFieldAndSubmit(LookupField(kind_), v_.edit->Text());
+    v_.browser->Stop();
   } catch (const std::exception&) {
   }
+  // The page that was there before the query is still there.
+  v_.button->Enable(true);
+  static const std::string late = G(u8"查询超时：查询服务器") + std::to_string(kDeadlineMs / 1000) +
+                                  G(u8"秒内没有应答，请稍后再试。");
+  v_.memo->SetText(late);
+}
+
+void LookupTab::QueryClick() {
+  if (Waiting()) return;
+  // Nothing of the last answer stays under a new input.
+  v_.memo->SetText({});
+  std::string input = v_.edit->Text();
+  if (auto why = RefuseInput(kind_, input)) {
+    v_.memo->SetText(*why);
+    return;
+  }
+  bool sent = false;
+  try {
+    sent = v_.browser->SetFieldAndSubmit(LookupField(kind_), input);
+  } catch (const std::exception&) {
+  }
+  if (!sent) {
+    static const std::string noPage = G(u8"查询页面还没有读取完成，请稍后再试。");
+    v_.memo->SetText(noPage);
+    return;
+  }
+  sent_ = input;
+  v_.button->Enable(false);
+  v_.memo->SetText(Loading());
+  if (OnWaiting) OnWaiting(true);
 }
 
 void LookupTab::KeyPress(int key) {
@@ -86,6 +150,10 @@ void LookupTab::KeyPress(int key) {
 }
 
 void LookupTab::DocumentComplete() {
+  // The answer is about the input that was sent, whatever the edit holds
+  // now; a page that is no answer is read with the edit's text.
+  std::string input = sent_ ? *sent_ : v_.edit->Text();
+  EndWait();
   state_ = State::Loaded;
   v_.button->Enable(true);
   v_.memo->SetText({});
@@ -101,13 +169,12 @@ void LookupTab::DocumentComplete() {
     if (kind_ != LookupKind::Mobile) v_.memo->SetText(error);
     return;
   }
-  // The input shown is the edit's text now, when the answer has arrived.
   switch (kind_) {
     case LookupKind::Mobile:
-      v_.memo->SetText(ReadMobileAnswer(*page, v_.edit->Text()));
+      v_.memo->SetText(ReadMobileAnswer(*page, input));
       break;
     case LookupKind::Ip:
-      v_.memo->SetText(ReadIpAnswer(*page, v_.edit->Text()));
+      v_.memo->SetText(ReadIpAnswer(*page, input));
       break;
     case LookupKind::IdCard:
       v_.memo->SetText(ReadIdCardAnswer(*page));

@@ -20,7 +20,7 @@ class PageKeeper : public Browser {
     shown = true;
   }
   std::string BodyText() override { return page; }
-  void SetFieldAndSubmit(const std::string&, const std::string&) override {}
+  bool SetFieldAndSubmit(const std::string&, const std::string&) override { return false; }
   std::string page;
   bool shown = false;
 };

@@ -2,7 +2,10 @@
 // server with query and answer pages of the shape the tabs read.
 #include <gtest/gtest.h>
 
+#include <wx/utils.h>
+
 #include <atomic>
+#include <thread>
 
 #include "app/main_frame.h"
 #include "app/tab_mail.h"
@@ -39,6 +42,7 @@ struct LookupServer {
         body = G(u8"输入手机号码或号段查询归属地。");
       } else {
         ++queries;
+        if (tel == "1999999") std::this_thread::sleep_for(std::chrono::milliseconds(3500));  // stalled
         if (tel.size() < 7)
           body = G(u8"手机号码至少要输入 7 位数字。");
         else if (tel.rfind("1380013", 0) == 0)
@@ -101,9 +105,60 @@ std::string Ask(LookupServer& srv, LookupTabPanel* p, const char8_t* text, bool 
     e2e::Click(p->Button());
   }
   e2e::PumpUntil([&] { return srv.queries > before; });
-  e2e::Pump(300);
-  e2e::PumpUntil([&] { return !MemoUtf8(p).empty(); }, 3000);
+  e2e::PumpUntil([&] { return p->Button()->IsEnabled(); }, 3000);
   return MemoUtf8(p);
+}
+
+// Input that cannot be asked about, a stalled server and a server gone:
+// the memo never keeps the last answer under the new input, and a wait
+// shows, ends, and says how it ended.
+TEST(LookupTabs, ANewQueryNeverShowsTheLastAnswer) {
+  LookupServer srv;
+  test::AppFolder app;
+  app.CopyShippedData();
+  app.UseServer(srv.server.base());
+  auto* f = new Tfrm_main(app.path());
+  f->Show();
+  auto* tel = dynamic_cast<LookupTabPanel*>(f->TabSJ);
+  auto* ip = dynamic_cast<LookupTabPanel*>(f->TabIP);
+  f->PageControl1->SetSelection(2);
+  f->PageControl1->SetSelection(3);
+  ASSERT_TRUE(e2e::PumpUntil([&] { return tel->Button()->IsEnabled() && ip->Button()->IsEnabled(); }));
+  tel->SetDeadline(1500);
+
+  struct Case {
+    LookupTabPanel* tab;
+    const char8_t* input;
+    const char8_t* memo;
+    bool sent;
+  };
+  const Case cases[] = {
+      {tel, u8"广州市", u8"请输入数字：手机号码(段)只能由数字组成，例如 1380013。", false},
+      {ip, u8"北京", u8"请输入数字和点：IP地址由四段 0 到 255 的数字组成，以点分隔，例如 202.96.128.86。", false},
+      {ip, u8"", u8"请输入 IP 地址，例如 202.96.128.86。", false},
+      {tel, u8"1999999", u8"查询超时：查询服务器10秒内没有应答，请稍后再试。", true},
+  };
+  for (const Case& c : cases) {
+    const std::string first = Ask(srv, c.tab, c.tab == tel ? u8"1380013" : u8"202.96.128.86");
+    ASSERT_NE(first.find(S(u8"广州")), std::string::npos) << first << ": an answer stands in the memo first";
+    int before = srv.queries;
+    c.tab->Edit()->ChangeValue(W8s(c.input));
+    e2e::Click(c.tab->Button());
+    if (c.sent) {
+      EXPECT_EQ(MemoUtf8(c.tab), S(u8"正在读取数据..."));
+      EXPECT_FALSE(c.tab->Button()->IsEnabled());
+      EXPECT_TRUE(wxIsBusy());
+      ASSERT_TRUE(e2e::PumpUntil([&] { return !c.tab->Logic().Waiting(); }, 5000));
+    }
+    EXPECT_EQ(MemoUtf8(c.tab), S(c.memo)) << S(c.input);
+    EXPECT_EQ(srv.queries - before, c.sent ? 1 : 0) << S(c.input);
+    EXPECT_TRUE(c.tab->Button()->IsEnabled());
+    EXPECT_FALSE(wxIsBusy());
+    e2e::Pump(c.sent ? 2500 : 0);  // the stalled answer would come now
+    EXPECT_EQ(MemoUtf8(c.tab), S(c.memo)) << "a late answer is dropped";
+  }
+  f->Destroy();
+  e2e::Pump(100);
 }
 
 TEST(LookupTabs, MobileAndIpAnswerInTheWindow) {
@@ -197,7 +252,7 @@ TEST(LookupTabs, IdCardTabIsHiddenAndDormantUntilAPageIsLoaded) {
   ASSERT_TRUE(e2e::PumpUntil([&] { return id->Button()->IsEnabled(); }));
   id->Edit()->ChangeValue("440104199001011234");
   e2e::Click(id->Button());
-  ASSERT_TRUE(e2e::PumpUntil([&] { return !MemoUtf8(id).empty(); }));
+  ASSERT_TRUE(e2e::PumpUntil([&] { return id->Button()->IsEnabled(); }));
   EXPECT_EQ(MemoUtf8(id),
             S(u8"号　　码：440104199001011234\n所在地址：广东省广州市\n出生日期：1990年01月01日\n性　　别：男"));
   id->Edit()->ChangeValue("12345");

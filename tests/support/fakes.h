@@ -16,8 +16,9 @@ class FakeBrowser : public Browser {
     current = html;
   }
   std::string BodyText() override { return body; }
-  void SetFieldAndSubmit(const std::string& name, const std::string& value) override {
+  bool SetFieldAndSubmit(const std::string& name, const std::string& value) override {
     submitted.push_back({name, value});
+    return submits;
   }
   void Complete() {
     if (OnDocumentComplete) OnDocumentComplete();
@@ -26,6 +27,7 @@ class FakeBrowser : public Browser {
   std::vector<std::string> navigated, shown;
   std::vector<std::pair<std::string, std::string>> submitted;
   std::string current, body;
+  bool submits = true;  // what SetFieldAndSubmit answers
 };
 
 class FakeList : public ListView {
