@@ -84,9 +84,11 @@ WeatherTabPanel::WeatherTabPanel(wxWindow* book, TabContext&) : TabPanel(book, w
       PostToUi(std::move(done));
     }).detach();
   };
-  logic_->OnBusy = [](bool on) {
+  logic_->OnBusy = [this](bool on) {
     if (on) wxBeginBusyCursor();
     else wxEndBusyCursor();
+    // A pick during a query would be dropped: the menu waits for it.
+    MirrorMenu();
   };
 
   auto& L = *logic_;
@@ -119,6 +121,14 @@ WeatherTabPanel::WeatherTabPanel(wxWindow* book, TabContext&) : TabPanel(book, w
   });
 }
 
+WeatherTabPanel::~WeatherTabPanel() {
+  // A query still running ends its busy cursor without the menu, which may
+  // be gone already.
+  logic_->OnBusy = [](bool on) {
+    if (!on) wxEndBusyCursor();
+  };
+}
+
 void WeatherTabPanel::Guard(const std::function<void()>& fn) {
   // A fault in the logic shows a message instead of ending the program.
   try {
@@ -129,6 +139,7 @@ void WeatherTabPanel::Guard(const std::function<void()>& fn) {
 }
 
 void WeatherTabPanel::MirrorMenu() {
+  for (wxMenuItem* item : {nCC, nOnline, nCN}) item->Enable(!logic_->Busy());
   nCC->Check(logic_->nCCChecked());
   nOnline->Check(logic_->nOnlineChecked());
   nCN->Check(logic_->nCNChecked());

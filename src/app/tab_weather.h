@@ -17,6 +17,7 @@ namespace zel {
 class WeatherTabPanel : public TabPanel {
  public:
   WeatherTabPanel(wxWindow* book, TabContext& ctx);
+  ~WeatherTabPanel() override;
   // Start-up step 5 (after Sys.ini has been read).
   void LoadSettings();
   // Start-up step 18.

@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 #include <wx/menu.h>
 
+#include <chrono>
+#include <thread>
+
 #include "app/main_frame.h"
 #include "app/tab_weather.h"
 #include "base/appenv.h"
+#include "base/ini.h"
 #include "e2e/e2e_util.h"
 #include "support/fakes.h"
 #include "support/testutil.h"
@@ -88,6 +92,56 @@ TEST(WindowStartup, ThreeFavouritesStartThreePrefetchWorkers) {
   EXPECT_EQ(f->PrefetchThreadsStarted(), 3);
   EXPECT_EQ(f->TabSheet1->lsbSC->GetCount(), 3u);
   EXPECT_EQ(f->TabSheet1->lsbSC->GetSelection(), wxNOT_FOUND);
+  f->Destroy();
+  e2e::Pump(100);
+}
+
+// A pick in the server menu while a query runs: the menu is unavailable
+// until the query ends, and the check mark and Sys.ini never disagree.
+TEST(WindowStartup, ServerMenuWaitsForTheQueryAndAgreesWithSysIni) {
+  AppFolder app;
+  PrepareApp(app);
+  test::LoopbackServer slow;  // every page after a while, none the sources read
+  slow.http().Get(".*", [](const httplib::Request&, httplib::Response& res) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    res.set_content("<html></html>", "text/html");
+  });
+  slow.Start();
+  app.UseServer(slow.base());
+  auto* f = new Tfrm_main(app.path());
+  f->Show();
+  WeatherTabPanel& w = *f->TabSheet1;
+  e2e::SelectRow(w.lsbCity, 0);
+  auto sysIni = [&] { return IniFile(app / "Sys.ini").ReadString("main", "WeatherServer", G(u8"中央气象台")); };
+
+  struct Case {
+    wxMenuItem* pick;
+    bool duringQuery;
+    const char8_t* server;  // Sys.ini's WeatherServer afterwards
+    wxMenuItem* checked;
+  };
+  const Case cases[] = {
+      {w.nOnline, true, u8"中央气象台", w.nCC},
+      {w.nOnline, false, u8"天气在线", w.nOnline},
+      {w.nCN, true, u8"天气在线", w.nOnline},
+      {w.nCN, false, u8"中国气象影视信息网", w.nCN},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(e2e::PumpUntil([&] { return !w.Logic().Busy(); }));
+    if (c.duringQuery) {
+      e2e::Click(w.btnWeather);
+      ASSERT_TRUE(w.Logic().Busy());
+      for (wxMenuItem* item : {w.nCC, w.nOnline, w.nCN}) EXPECT_FALSE(item->IsEnabled());
+    } else {
+      for (wxMenuItem* item : {w.nCC, w.nOnline, w.nCN}) EXPECT_TRUE(item->IsEnabled());
+    }
+    wxCommandEvent pick(wxEVT_MENU, c.pick->GetId());
+    w.suiPopupMenu1->ProcessEvent(pick);
+    EXPECT_EQ(sysIni(), G(c.server));
+    for (wxMenuItem* item : {w.nCC, w.nOnline, w.nCN}) EXPECT_EQ(item->IsChecked(), item == c.checked);
+  }
+  ASSERT_TRUE(e2e::PumpUntil([&] { return !w.Logic().Busy(); }));
+  for (wxMenuItem* item : {w.nCC, w.nOnline, w.nCN}) EXPECT_TRUE(item->IsEnabled()) << "available again";
   f->Destroy();
   e2e::Pump(100);
 }
