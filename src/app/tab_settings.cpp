@@ -87,6 +87,17 @@ SettingsTabPanel::SettingsTabPanel(wxWindow* book, TabContext& ctx) : TabPanel(b
 
   auto& L = *logic_;
   lstTemplate->Bind(wxEVT_LISTBOX, [this, &L](wxCommandEvent&) { Guard([&] { L.lstTemplateClick(); }); });
+  // A click on the row already selected (the active set, selected when the
+  // tab is shown) changes nothing the list reports: the click itself shows
+  // the set's preview and author.
+  lstTemplate->Bind(wxEVT_LEFT_DOWN, [this, &L](wxMouseEvent& e) {
+    e.Skip();
+    const int row = lstTemplate->HitTest(e.GetPosition());
+    if (row == wxNOT_FOUND || row != lstTemplate->GetSelection()) return;
+    CallAfter([this, &L, row] {
+      if (lstTemplate->GetSelection() == row) Guard([&] { L.lstTemplateClick(); });
+    });
+  });
   btnTemplate->Bind(wxEVT_BUTTON, [this, &L](wxCommandEvent&) { Guard([&] { L.btnTemplateClick(); }); });
   btnGetNewVersion->Bind(wxEVT_BUTTON, [this, &L](wxCommandEvent&) { Guard([&] { L.btnGetNewVersionClick(); }); });
   btnDownSoft->Bind(wxEVT_BUTTON, [this, &L](wxCommandEvent&) { Guard([&] { L.btnDownSoftClick(); }); });

@@ -4,6 +4,7 @@
 #include <wx/app.h>
 #include <wx/choice.h>
 #include <wx/listbox.h>
+#include <wx/uiaction.h>
 
 #include <chrono>
 #include <thread>
@@ -59,6 +60,14 @@ void DoubleClickRow(wxWindow* list, int row) {
   e.SetEventObject(list);
   e.SetInt(row);
   list->GetEventHandler()->ProcessEvent(e);
+}
+
+void RealClick(wxWindow* w, const wxPoint& at) {
+  wxUIActionSimulator sim;
+  sim.MouseMove(w->ClientToScreen(at));
+  Pump(50);
+  sim.MouseClick();
+  Pump(100);
 }
 
 std::string BodyTextUtf8(WxBrowser& b) { return ToUtf8(b.BodyText()); }

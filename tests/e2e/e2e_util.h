@@ -21,6 +21,9 @@ void Pump(int ms);
 void Click(wxWindow* button);
 void SelectRow(wxWindow* list, int row);     // wxListBox or wxChoice
 void DoubleClickRow(wxWindow* list, int row);  // wxListBox
+// A real left click at a point of the window, through the display server,
+// so the toolkit decides what it means.
+void RealClick(wxWindow* w, const wxPoint& at);
 
 // Body text of a browser once it is not empty (UTF-8 test-side).
 std::string BodyTextUtf8(WxBrowser& b);

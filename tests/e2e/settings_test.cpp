@@ -81,6 +81,43 @@ TEST(SettingsTab, TemplateListPreviewAndSwitch) {
   EXPECT_TRUE(w.shell.boxes.empty());
 }
 
+// Every click in the list shows the set's preview and author, a click on
+// the row already selected (the active set, selected on entry) too.
+TEST(SettingsTab, EveryClickInTheTemplateListShowsTheSet) {
+  AppFolder app;
+  app.CopyShippedData();
+  app.UseServer("http://127.0.0.1:1");
+  AddSet(app, "zz", G(u8"蓝天"));
+  Window w(app);
+  auto& set = w.Set();
+  w.ShowPage(&set);
+  ASSERT_TRUE(PumpUntil([&] { return set.WebBrowser2().HasView(); }));
+  const int def = set.lstTemplate->FindString("default"), zz = set.lstTemplate->FindString("zz");
+  ASSERT_EQ(set.lstTemplate->GetSelection(), def) << "the active set is selected on entry";
+  auto rowPoint = [&](int row) {
+    for (int y = 1; y < set.lstTemplate->GetClientSize().y; ++y)
+      if (set.lstTemplate->HitTest(wxPoint(8, y)) == row) return wxPoint(8, y + 3);
+    return wxPoint(-1, -1);
+  };
+  struct Case {
+    int row;
+    const char* set;
+    const char8_t* author;
+  };
+  for (const Case& c : {Case{def, "default", u8"Zelmora"}, Case{zz, "zz", u8"蓝天"}, Case{zz, "zz", u8"蓝天"},
+                        Case{def, "default", u8"Zelmora"}}) {
+    set.edtTemplateAuthor->ChangeValue("");
+    const wxString before = set.WebBrowser2().Address();
+    wxPoint at = rowPoint(c.row);
+    ASSERT_NE(at.y, -1) << c.set;
+    RealClick(set.lstTemplate, at);
+    EXPECT_TRUE(PumpUntil([&] { return set.edtTemplateAuthor->GetValue() == W8(c.author); }, 3000)) << c.set;
+    EXPECT_EQ(set.lstTemplate->GetSelection(), c.row);
+    EXPECT_TRUE(PumpUntil([&] { return set.WebBrowser2().Address() != before; }, 3000)) << c.set << ": shown anew";
+    EXPECT_TRUE(set.WebBrowser2().Address().Contains(wxString("/") + c.set + "/")) << set.WebBrowser2().Address();
+  }
+}
+
 TEST(SettingsTab, StartupUpdateAndNewVersionCheck) {
   AppFolder app;
   app.CopyShippedData();
