@@ -181,11 +181,10 @@ void CompanionServer::Load() {
   auto report = [&](const char* what, bool ok, const std::string& detail) {
     Log(std::string(what) + (ok ? ": " + detail : ": MISSING " + detail + " (run scripts/setup.sh, then build)"));
   };
-  report("mobile segments", data_.mobile.Load(d + "mobile.tsv"),
-         data_.mobile.size() ? std::to_string(data_.mobile.size()) : d + "mobile.tsv");
+  // Mapped or named only: each table is read on its first lookup.
+  report("mobile segments", data_.mobile.Load(d + "mobile.tsv"), d + "mobile.tsv");
   report("IPv4 regions", data_.ip.Load(d + "ip2region.db"), d + "ip2region.db");
-  report("division codes", data_.divisions.Load(d + "divisions.tsv"),
-         data_.divisions.size() ? std::to_string(data_.divisions.size()) : d + "divisions.tsv");
+  report("division codes", data_.divisions.Load(d + "divisions.tsv"), d + "divisions.tsv");
   stations_ = LoadStations(o_.stationsFile);
   Log("weather stations: " + (stations_.empty() ? "no catalogue at " + o_.stationsFile + ", any station code answered"
                                                 : std::to_string(stations_.size()) + " from " + o_.stationsFile));

@@ -1,5 +1,11 @@
 #include "server/lookup_data.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
 
 #include "base/files.h"
@@ -16,67 +22,151 @@ bool AllDigits(std::string_view s) {
   return true;
 }
 
-// Tab-separated UTF-8 lines into GBK fields.
-std::vector<std::vector<std::string>> ReadTable(std::string_view utf8) {
-  std::vector<std::vector<std::string>> rows;
-  for (const std::string& line : SplitLines(utf8)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> cols;
-    size_t start = 0;
-    while (true) {
-      size_t tab = line.find('\t', start);
-      cols.push_back(FromUtf8(std::string_view(line).substr(start, tab == std::string::npos ? std::string::npos : tab - start)));
-      if (tab == std::string::npos) break;
-      start = tab + 1;
-    }
-    rows.push_back(std::move(cols));
+// Calls fn(line, offset) for every line that is not empty or a comment.
+template <typename Fn>
+void EachRow(std::string_view text, Fn fn) {
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find_first_of("\r\n", at);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(at, end - at);
+    if (!line.empty() && line[0] != '#') fn(line, at);
+    at = end + 1;
   }
-  return rows;
 }
 
-uint32_t Le32(const std::string& d, size_t at) {
+// The tab-separated fields of a line, as they are (UTF-8).
+std::vector<std::string_view> Fields(std::string_view line) {
+  std::vector<std::string_view> cols;
+  size_t start = 0;
+  while (true) {
+    size_t tab = line.find('\t', start);
+    cols.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+    if (tab == std::string_view::npos) break;
+    start = tab + 1;
+  }
+  return cols;
+}
+
+uint32_t Le32(std::string_view d, size_t at) {
   uint32_t v;
   std::memcpy(&v, d.data() + at, 4);
   return v;  // the data is little-endian, like every machine we build for
 }
 
+constexpr size_t kMaxPrefix = 12;  // digits a key holds beside its length
+
 }  // namespace
 
+bool MappedFile::Open(const std::string& path) {
+  Close();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st{};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && uint64_t(st.st_size) < (1ull << 32)) {
+    void* p = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (p != MAP_FAILED) {
+      data_ = static_cast<const char*>(p);
+      size_ = size_t(st.st_size);
+    }
+  }
+  ::close(fd);
+  return data_ != nullptr;
+}
+
+void MappedFile::Close() {
+  if (data_) ::munmap(const_cast<char*>(data_), size_);
+  data_ = nullptr;
+  size_ = 0;
+}
+
+void MappedFile::Release() const {
+  if (data_) ::madvise(const_cast<char*>(data_), size_, MADV_DONTNEED);
+}
+
 bool MobileTable::Load(const std::string& path) {
-  std::string data;
-  return ReadFile(path, data) && LoadText(data);
+  std::lock_guard<std::mutex> lock(lock_);
+  index_ = nullptr;
+  built_.reset();
+  owned_.clear();
+  bool ok = file_.Open(path);
+  text_ = file_.view();
+  return ok;
 }
 
 bool MobileTable::LoadText(std::string_view utf8) {
-  map_.clear();
-  longest_ = 0;
-  for (auto& cols : ReadTable(utf8)) {
-    if (cols.size() < 4 || !AllDigits(cols[0])) continue;
-    longest_ = std::max(longest_, cols[0].size());
-    map_[cols[0]] = MobilePlace{cols[1], cols[2], cols[3]};
+  {
+    std::lock_guard<std::mutex> lock(lock_);
+    index_ = nullptr;
+    built_.reset();
+    file_.Close();
+    owned_ = std::string(utf8);
+    text_ = owned_;
   }
-  return !map_.empty();
+  return size() > 0;
 }
 
+const MobileTable::Index& MobileTable::Built() const {
+  if (const Index* ready = index_.load(std::memory_order_acquire)) return *ready;
+  std::lock_guard<std::mutex> lock(lock_);
+  if (!built_) {
+    auto index = std::make_unique<Index>();
+    EachRow(text_, [&](std::string_view line, size_t offset) {
+      size_t tabs = size_t(std::count(line.begin(), line.end(), '\t'));
+      std::string_view prefix = line.substr(0, line.find('\t'));
+      if (tabs < 3 || !AllDigits(prefix) || prefix.size() > kMaxPrefix) return;
+      index->longest = std::max(index->longest, prefix.size());
+      index->rows.emplace_back(uint64_t(prefix.size()) << 40 | std::stoull(std::string(prefix)), uint32_t(offset));
+    });
+    // Stable: of equal prefixes the later line stays last.
+    std::stable_sort(index->rows.begin(), index->rows.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    index->rows.shrink_to_fit();
+    built_ = std::move(index);
+    // The scan read every page; lookups read back the few they need.
+    file_.Release();
+  }
+  index_.store(built_.get(), std::memory_order_release);
+  return *built_;
+}
+
+size_t MobileTable::size() const { return Built().rows.size(); }
+
 std::optional<MobilePlace> MobileTable::Find(std::string_view digits) const {
-  for (size_t n = std::min(digits.size(), longest_); n > 0; --n) {
-    auto it = map_.find(std::string(digits.substr(0, n)));
-    if (it != map_.end()) return it->second;
+  const Index& index = Built();
+  for (size_t n = std::min(digits.size(), index.longest); n > 0; --n) {
+    std::string_view prefix = digits.substr(0, n);
+    if (!AllDigits(prefix)) continue;
+    uint64_t key = uint64_t(n) << 40 | std::stoull(std::string(prefix));
+    auto it = std::upper_bound(index.rows.begin(), index.rows.end(), key,
+                               [](uint64_t k, const auto& row) { return k < row.first; });
+    if (it == index.rows.begin() || std::prev(it)->first != key) continue;
+    std::string_view line = text_.substr(std::prev(it)->second);
+    line = line.substr(0, line.find_first_of("\r\n"));
+    auto cols = Fields(line);
+    return MobilePlace{FromUtf8(cols[1]), FromUtf8(cols[2]), FromUtf8(cols[3])};
   }
   return std::nullopt;
 }
 
 bool IpTable::Load(const std::string& path) {
-  std::string data;
-  return ReadFile(path, data) && LoadBytes(std::move(data));
+  blocks_ = 0;
+  owned_.clear();
+  return file_.Open(path) && Take(file_.view());
 }
 
 bool IpTable::LoadBytes(std::string data) {
   blocks_ = 0;
+  file_.Close();
+  owned_ = std::move(data);
+  return Take(owned_);
+}
+
+bool IpTable::Take(std::string_view data) {
   if (data.size() < 8) return false;
   uint32_t first = Le32(data, 0), last = Le32(data, 4);
   if (first < 8 || last < first || (last - first) % 12 != 0 || size_t(last) + 12 > data.size()) return false;
-  data_ = std::move(data);
+  data_ = data;
   first_ = first;
   blocks_ = (last - first) / 12 + 1;
   return true;
@@ -96,7 +186,7 @@ std::optional<IpPlace> IpTable::Find(uint32_t ip) const {
       uint32_t ptr = Le32(data_, at + 8);
       size_t len = ptr >> 24, off = ptr & 0xffffff;
       if (len < 4 || off + len > data_.size()) return std::nullopt;
-      std::string region = FromUtf8(std::string_view(data_).substr(off + 4, len - 4));
+      std::string region = FromUtf8(data_.substr(off + 4, len - 4));
       TextList parts = SplitString(region, "|");
       parts.resize(5);
       for (auto& p : parts)
@@ -137,22 +227,49 @@ bool LooksLikeIpv6(std::string_view text) {
 }
 
 bool Divisions::Load(const std::string& path) {
-  std::string data;
-  return ReadFile(path, data) && LoadText(data);
+  std::lock_guard<std::mutex> lock(lock_);
+  names_ = nullptr;
+  built_.reset();
+  path_ = path;
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
 }
 
 bool Divisions::LoadText(std::string_view utf8) {
-  names_.clear();
-  for (auto& cols : ReadTable(utf8))
-    if (cols.size() >= 2 && AllDigits(cols[0])) names_[cols[0]] = cols[1];
-  return !names_.empty();
+  auto names = std::make_unique<Map>();
+  EachRow(utf8, [&](std::string_view line, size_t) {
+    auto cols = Fields(line);
+    if (cols.size() >= 2 && AllDigits(cols[0])) (*names)[std::string(cols[0])] = FromUtf8(cols[1]);
+  });
+  std::lock_guard<std::mutex> lock(lock_);
+  path_.clear();
+  built_ = std::move(names);
+  names_.store(built_.get(), std::memory_order_release);
+  return !built_->empty();
+}
+
+const Divisions::Map& Divisions::Names() const {
+  if (const Map* ready = names_.load(std::memory_order_acquire)) return *ready;
+  std::lock_guard<std::mutex> lock(lock_);
+  if (!built_) {
+    built_ = std::make_unique<Map>();
+    std::string data;
+    if (!path_.empty() && ReadFile(path_, data))
+      EachRow(data, [&](std::string_view line, size_t) {
+        auto cols = Fields(line);
+        if (cols.size() >= 2 && AllDigits(cols[0])) (*built_)[std::string(cols[0])] = FromUtf8(cols[1]);
+      });
+  }
+  names_.store(built_.get(), std::memory_order_release);
+  return *built_;
 }
 
 std::string Divisions::Describe(std::string_view code6) const {
   static const std::string kDistricts = G(u8"市辖区"), kCounties = G(u8"县");
+  const Map& names = Names();
   auto name = [&](std::string_view code) -> std::string {
-    auto it = names_.find(std::string(code));
-    return it == names_.end() ? std::string() : it->second;
+    auto it = names.find(std::string(code));
+    return it == names.end() ? std::string() : it->second;
   };
   if (code6.size() != 6) return {};
   std::string province = name(code6.substr(0, 2));

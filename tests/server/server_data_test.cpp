@@ -63,6 +63,8 @@ std::string MakeDb(const std::vector<std::tuple<uint32_t, uint32_t, std::string>
   return data + index;
 }
 
+std::string MakeDbText() { return MakeDb({{0x01000000, 0x010000ff, S(u8"中国|0|广东省|深圳市|电信")}}); }
+
 TEST(IpTable, FindsTheRangeHoldingTheAddress) {
   IpTable t;
   ASSERT_TRUE(t.LoadBytes(MakeDb({{0x01000000, 0x010000ff, "中国|0|广东省|深圳市|电信"},
@@ -105,6 +107,48 @@ TEST(IpTable, RefusesBrokenFilesAndPointers) {
   std::memcpy(wild.data() + wild.size() - 4, &ptr, 4);
   ASSERT_TRUE(t.LoadBytes(wild));
   EXPECT_FALSE(t.Find(1));
+}
+
+// Tables named by a file answer as the same text in memory does, lines
+// ending in CR LF included; a missing or empty file is refused at once.
+TEST(LookupFiles, AnswerAsTheSameTextInMemory) {
+  test::TempDir dir;
+  const std::string mobile = S(u8"13800\t广东省\t广州市\t中国移动\r\n# note\r\n\r\n1380013\t北京市\t\t中国移动\r\n"
+                               "1380013\t天津市\t\t中国联通\r\n1234567890123\t太长\t\t\r\n");
+  const std::string divisions = S(u8"11\t北京市\r\n1101\t市辖区\r\n110105\t朝阳区\r\n");
+  dir.Write("mobile.tsv", mobile);
+  dir.Write("divisions.tsv", divisions);
+  dir.Write("empty.tsv", "");
+  MobileTable fromFile, fromText;
+  ASSERT_TRUE(fromFile.Load(dir / "mobile.tsv"));
+  ASSERT_TRUE(fromText.LoadText(mobile));
+  EXPECT_EQ(fromFile.size(), 3u) << "a prefix too long to index is skipped";
+  for (const char* digits : {"13800138000", "1380099", "1380", "1234567890123"}) {
+    auto a = fromFile.Find(digits), b = fromText.Find(digits);
+    ASSERT_EQ(a.has_value(), b.has_value()) << digits;
+    if (a) {
+      EXPECT_EQ(U(a->province + a->city + a->carrier), U(b->province + b->city + b->carrier)) << digits;
+    }
+  }
+  EXPECT_EQ(U(fromFile.Find("13800138000")->province), S(u8"天津市")) << "the later of equal prefixes";
+  EXPECT_EQ(U(fromFile.Find("13800990000")->city), S(u8"广州市"));
+  Divisions div;
+  ASSERT_TRUE(div.Load(dir / "divisions.tsv"));
+  EXPECT_EQ(U(div.Describe("110105")), S(u8"北京市朝阳区"));
+  IpTable ip;
+  dir.Write("ip.db", MakeDbText());
+  ASSERT_TRUE(ip.Load(dir / "ip.db"));
+  EXPECT_EQ(U(ip.Find(0x01000010)->city), S(u8"深圳市"));
+  for (const char* missing : {"none.tsv", "empty.tsv"}) {
+    MobileTable m;
+    Divisions d;
+    IpTable i;
+    EXPECT_FALSE(m.Load(dir / missing)) << missing;
+    EXPECT_FALSE(d.Load(dir / missing)) << missing;
+    EXPECT_FALSE(i.Load(dir / missing)) << missing;
+    EXPECT_FALSE(m.Find("13800138000")) << missing;
+    EXPECT_TRUE(d.Describe("110105").empty()) << missing;
+  }
 }
 
 TEST(ParseIpv4, AcceptsOnlyFourDecimalParts) {
