@@ -4,8 +4,11 @@
 #include <wx/sizer.h>
 #include <wx/utils.h>
 
+#include <thread>
+
 #include "app/tab_layout.h"
 #include "app/wx_util.h"
+#include "base/server_wait.h"
 
 namespace zel {
 
@@ -78,6 +81,17 @@ LookupTabPanel::~LookupTabPanel() {
 
 void LookupTabPanel::Startup() {
   Guard([this] { logic_->Startup(); });
+  // A server started with the window may come up after the tab asked for
+  // its page: once it answers, a page that failed is asked for again.
+  const std::string page = LookupPageAddress(logic_->Kind());
+  if (page.empty()) return;
+  std::weak_ptr<bool> alive = alive_;
+  std::thread([this, alive, page] {
+    AwaitServer(page);
+    PostToUi([this, alive] {
+      if (!alive.expired()) Guard([this] { logic_->TabShown(); });
+    });
+  }).detach();
 }
 
 void LookupTabPanel::OnShown() {

@@ -53,8 +53,11 @@ struct Curl {
   }
 };
 
+std::function<void(const std::string&)> g_beforeDownload;
+
 std::optional<std::string> Fetch(const std::string& url, const DownloadLimits& lim) {
   if (!IsWebAddress(url)) return std::nullopt;
+  if (g_beforeDownload) g_beforeDownload(url);
   GlobalInit();
   // This download's own limit, cut short by the query's deadline.
   long long end = NowMs() + lim.totalTimeoutMs;
@@ -140,6 +143,8 @@ bool SameOrigin(const std::string& a, const std::string& b) {
   auto x = Origin(a), y = Origin(b);
   return x && y && *x == *y;
 }
+
+void SetBeforeDownload(std::function<void(const std::string& url)> fn) { g_beforeDownload = std::move(fn); }
 
 bool IsWebAddress(const std::string& url) {
   std::string head = FoldCase(url.substr(0, 8));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -54,6 +55,10 @@ std::optional<std::string> DownloadText(const std::string& url, const DownloadLi
 // The body as a page held compactly (what the weather parsers read; a zero
 // byte ends the text), with the current limits. On failure page is left alone.
 bool DownloadToPage(const std::string& url, PageLines& page);
+
+// Called with the address before every download (the window makes one to a
+// server it is starting wait for it). Set before any download starts.
+void SetBeforeDownload(std::function<void(const std::string& url)> fn);
 
 // True for addresses beginning "http://" or "https://" (any letter case).
 bool IsWebAddress(const std::string& url);

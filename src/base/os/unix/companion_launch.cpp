@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "base/files.h"
+#include "base/server_wait.h"
 #include "base/text.h"
 
 namespace zel {
@@ -301,7 +302,13 @@ void StartCompanionServers(const AppFolders& folders, const std::string& exeFold
     std::istringstream words(extra);
     for (std::string w; words >> w;) plan.extraArgs.push_back(w);
   }
-  g_launcher.StartMissing(plan, ConfiguredLoopbackEndpoints());
+  // The window shows at once; what needs a server waits for it instead.
+  plan.wait = std::chrono::milliseconds(0);
+  const auto endpoints = ConfiguredLoopbackEndpoints();
+  g_launcher.StartMissing(plan, endpoints);
+  if (plan.serverExe.empty()) return;
+  ExpectServers(endpoints, std::chrono::milliseconds(8000));
+  AwaitServersOnDownload();
 }
 
 // Only from the main thread, before the process ends.
