@@ -28,7 +28,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://example.org/zelmora)
 # Libraries come from dpkg-shlibdeps; what the program needs without
-# linking it: the CJK font it asks for and the outside browser's opener.
+# linking it: the CJK font it asks for, the outside browser's opener and
+# wx's Chinese message catalogues (GTK's come with its library).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, xdg-utils, wx3.2-i18n")
 include(CPack)

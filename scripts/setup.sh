@@ -9,7 +9,7 @@ PKGS=(
   libcurl4-openssl-dev libcpp-httplib-dev libssl-dev zlib1g-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth dbus-x11 fonts-noto-cjk xdg-utils
+  xvfb xauth dbus-x11 fonts-noto-cjk xdg-utils wx3.2-i18n
   unicode-data
 
   wrk

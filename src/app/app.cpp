@@ -16,6 +16,7 @@ class ZelmoraApp : public wxApp {
  public:
   bool OnInit() override {
     SetAppName("Zelmora");
+    UseChineseStockTexts();
     SetAppDisplayName(W8(u8"Zelmora天气预报"));
     // A session ending (SIGTERM) or Ctrl+C closes the window the normal way;
     // taken over before start-up, which already starts the workers.

@@ -1,10 +1,14 @@
 #include "app/main_frame.h"
 
+#include <glib.h>
 #include <wx/app.h>
 #include <wx/sizer.h>
+#include <wx/translation.h>
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <clocale>
+#include <cstring>
 
 #include "app/tab_layout.h"
 #include "app/tab_weather.h"
@@ -16,6 +20,19 @@ namespace zel {
 
 void PostToUi(std::function<void()> fn) {
   if (wxTheApp) wxTheApp->CallAfter(std::move(fn));
+}
+
+void UseChineseStockTexts() {
+  // gettext follows LANGUAGE under every locale but the plain C one, which
+  // a desktop without a configured language runs under.
+  g_setenv("LANGUAGE", "zh_CN", TRUE);
+  const char* messages = setlocale(LC_MESSAGES, nullptr);
+  if (!messages || std::strcmp(messages, "C") == 0 || std::strcmp(messages, "POSIX") == 0)
+    setlocale(LC_MESSAGES, "C.UTF-8");
+  auto* texts = new wxTranslations;
+  texts->SetLanguage("zh_CN");
+  texts->AddStdCatalog();
+  wxTranslations::Set(texts);
 }
 
 namespace {

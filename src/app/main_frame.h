@@ -14,6 +14,11 @@ namespace zel {
 
 class WeatherTabPanel;
 
+// The toolkit's own texts (dialog buttons, the text fields' menus, wx's
+// dialogs) in Chinese, whatever language the desktop speaks: from GTK's
+// and wx's Chinese message catalogues. Call once the toolkit is up.
+void UseChineseStockTexts();
+
 class Tfrm_main : public wxFrame, public Shell {
  public:
   // appPath: the application folder (the executable's folder in the

@@ -34,7 +34,7 @@ cpack --config "$BUILD/CPackConfig.cmake" -B "$BUILD/package" >"$SCRATCH/cpack.l
 DEB=$(ls "$BUILD"/package/zelmora_*.deb)
 depends=$(dpkg-deb -f "$DEB" Depends)
 say "$(basename "$DEB"): Depends: $depends"
-for lib in libwxgtk3.2 libwxgtk-webview3.2 libcurl4 fonts-noto-cjk; do
+for lib in libwxgtk3.2 libwxgtk-webview3.2 libcurl4 fonts-noto-cjk wx3.2-i18n; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib"
 done
 
