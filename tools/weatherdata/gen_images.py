@@ -327,12 +327,14 @@ DIGITS = {
 }
 
 
-def text_pixels(c, text, x, y, color):
+def text_pixels(c, text, x, y, color, scale=1):
+    """The 3x5 digits, each font pixel a scale x scale square."""
     for i, ch in enumerate(text):
         for dy, bits in enumerate(DIGITS[ch]):
             for dx, bit in enumerate(bits):
                 if bit == "1":
-                    c.fill(rect(x + i * 4 + dx, y + dy, x + i * 4 + dx + 1, y + dy + 1), color)
+                    left, top = x + (i * 4 + dx) * scale, y + dy * scale
+                    c.fill(rect(left, top, left + scale, top + scale), color)
 
 
 def force_color(f):
@@ -345,9 +347,14 @@ def force_color(f):
     return stops[-1][1]
 
 
+# The force's digits as tall as the pages' 12 px body text; the column
+# above them.
+FORCE_DIGIT_SCALE = 12 / 5
+
+
 def draw_force(force):
     c = Canvas(28, 35)
-    top, bottom = 2, 27
+    top, bottom = 1, 20
     c.fill(rect(8, top, 20, bottom + 1), (120, 134, 156))
     c.fill(rect(9, top + 1, 19, bottom), (238, 242, 248))
     level = bottom - (bottom - top - 1) * force / 12
@@ -358,7 +365,8 @@ def draw_force(force):
         y = bottom - (bottom - top - 1) * k / 12
         c.fill(rect(19, y - 0.25, 21 if k % 3 else 22, y + 0.25), (120, 134, 156))
     text = str(force)
-    text_pixels(c, text, 14 - (len(text) * 4 - 1) / 2, 29, (40, 56, 90))
+    k = FORCE_DIGIT_SCALE
+    text_pixels(c, text, 14 - (len(text) * 4 - 1) * k / 2, 35 - 5 * k, (40, 56, 90), k)
     return c
 
 

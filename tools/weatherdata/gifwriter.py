@@ -77,7 +77,12 @@ def _lzw(indices, min_size):
             size = min_size + 1
         prefix = (px,)
     if prefix:
+        first = next_code == end + 1  # the only code since the clear code
         emit(table[prefix])
+        # The decoder adds an entry for this last code too, and widens
+        # when that fills the current width.
+        if not first and next_code == (1 << size) and size < 12:
+            size += 1
     emit(end)
     if nbits:
         out.append(bits & 0xFF)
