@@ -105,7 +105,7 @@ std::string Ask(LookupServer& srv, LookupTabPanel* p, const char8_t* text, bool 
     e2e::Click(p->Button());
   }
   e2e::PumpUntil([&] { return srv.queries > before; });
-  e2e::PumpUntil([&] { return p->Button()->IsEnabled(); }, 3000);
+  e2e::PumpUntil([&] { return !p->Logic().Waiting() && p->Button()->IsEnabled(); });
   return MemoUtf8(p);
 }
 
