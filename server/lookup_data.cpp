@@ -1,9 +1,11 @@
 #include "server/lookup_data.h"
 
+#include <sys/stat.h>
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -58,6 +60,27 @@ constexpr size_t kMaxPrefix = 12;  // digits a key holds beside its length
 
 }  // namespace
 
+#ifdef _WIN32
+// Windows: the file is read whole (no mapping there yet).
+bool MappedFile::Open(const std::string& path) {
+  Close();
+  std::string data;
+  if (!ReadFile(path, data) || data.empty()) return false;
+  char* copy = new char[data.size()];
+  std::memcpy(copy, data.data(), data.size());
+  data_ = copy;
+  size_ = data.size();
+  return true;
+}
+
+void MappedFile::Close() {
+  delete[] data_;
+  data_ = nullptr;
+  size_ = 0;
+}
+
+void MappedFile::Release() const {}
+#else
 bool MappedFile::Open(const std::string& path) {
   Close();
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -83,6 +106,7 @@ void MappedFile::Close() {
 void MappedFile::Release() const {
   if (data_) ::madvise(const_cast<char*>(data_), size_, MADV_DONTNEED);
 }
+#endif
 
 bool MobileTable::Load(const std::string& path) {
   std::lock_guard<std::mutex> lock(lock_);
