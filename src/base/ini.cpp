@@ -96,14 +96,9 @@ TextList IniFile::ReadSection(const std::string& section) const {
   TextList lines = Load(path_), out;
   Range r = FindSection(lines, section);
   if (r.header == std::string::npos) return out;
-  size_t total = 0;
   std::string k, v;
-  for (size_t i = r.begin; i < r.end; ++i) {
-    if (!KeyValue(lines[i], k, v)) continue;
-    total += k.size() + 1;
-    if (total > kMaxNames) break;
-    out.push_back(k);
-  }
+  for (size_t i = r.begin; i < r.end; ++i)
+    if (KeyValue(lines[i], k, v)) out.push_back(k);
   return out;
 }
 

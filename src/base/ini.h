@@ -22,7 +22,8 @@ class IniFile {
   std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
   // A value that is not a number gives def.
   long long ReadInteger(const std::string& section, const std::string& key, long long def) const;
-  // Key names of the section in file order (at most 16 KB of names).
+  // Every key name of the section, in file order (the file's size cap is the
+  // only limit: a list saved from them must not lose any).
   TextList ReadSection(const std::string& section) const;
   bool SectionExists(const std::string& section) const;
   TextList ReadSections() const;
@@ -37,7 +38,6 @@ class IniFile {
   bool EraseSection(const std::string& section) const;
 
   static constexpr size_t kMaxValue = 2047;
-  static constexpr size_t kMaxNames = 16 * 1024;
 
  private:
   std::string path_;

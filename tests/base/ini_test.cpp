@@ -48,6 +48,17 @@ TEST(IniRead, LongValuesAreCutAt2047Bytes) {
   EXPECT_EQ(IniFile(dir / "s.ini").ReadString("m", "k", "").size(), 2047u);
 }
 
+TEST(IniRead, ASectionIsListedWholeHoweverManyKeysItHolds) {
+  // A favourites file from an update: 3,000 keys, 46 KB of names.
+  TempDir dir;
+  std::string file = "[Favorite]\r\n";
+  for (int i = 0; i < 3000; ++i) file += "Guangdong-City" + std::to_string(i) + "=\r\n";
+  dir.Write("f.ini", file + "[After]\r\nx=1\r\n");
+  TextList keys = IniFile(dir / "f.ini").ReadSection("Favorite");
+  ASSERT_EQ(keys.size(), 3000u);
+  EXPECT_EQ(keys.back(), "Guangdong-City2999");
+}
+
 TEST(IniRead, EveryReadSeesTheFileAsItIsNow) {
   TempDir dir;
   IniFile ini(dir / "s.ini");
