@@ -21,9 +21,10 @@ struct LoopbackEndpoint {
   bool operator==(const LoopbackEndpoint&) const = default;
 };
 
-// The plain-http loopback host:port pairs among base addresses, each once,
-// in order. Other hosts and https (which the server does not speak) are left
-// out; "localhost" is 127.0.0.1.
+// The plain-http loopback host:port pairs among base addresses, one per
+// port (the first host named for it), in order: one server answers every
+// page, so a port needs only one. Other hosts and https (which the server
+// does not speak) are left out; "localhost" is 127.0.0.1.
 std::vector<LoopbackEndpoint> LoopbackEndpoints(const std::vector<std::string>& bases);
 // The same for the servers of AppPath's Servers.ini.
 std::vector<LoopbackEndpoint> ConfiguredLoopbackEndpoints();
@@ -43,7 +44,14 @@ class CompanionLauncher {
     std::string appFolder;  // the window's folder: stations, icons, the log
     std::chrono::milliseconds wait{8000};
     std::string stateDir;                // what the server writes; empty: in dataDir
-    std::vector<std::string> extraArgs;  // more server options
+    std::vector<std::string> extraArgs;  // more server options, never --listen or --port
+    // The folder's lock is waited for this long (a keeper stopping its
+    // server holds it ~3 s); past that the servers are the window's alone.
+    std::chrono::milliseconds lockWait{4000};
+    // A server that ends is started again after firstRetry, then twice as
+    // long each time, at most maxTries times in a row.
+    std::chrono::milliseconds firstRetry{500};
+    int maxTries = 5;
   };
 
   CompanionLauncher() = default;
@@ -58,6 +66,11 @@ class CompanionLauncher {
   // Call from the main thread: without a lock file the kernel ties the
   // server to the thread that started it.
   int StartMissing(const Plan& plan, const std::vector<LoopbackEndpoint>& endpoints);
+  // Call now and then from the thread that called StartMissing, never
+  // blocking: where a server of those endpoints has ended (or its keeper)
+  // and nothing else answers, starts a new one, with the back-off of the
+  // plan. Returns how many it started.
+  int Watch();
   // Gives up this window's share; when no other window holds one, stops the
   // servers started here and waits for them (SIGKILL after grace).
   void StopAll(std::chrono::milliseconds grace = std::chrono::milliseconds(3000));
@@ -66,15 +79,35 @@ class CompanionLauncher {
 
  private:
   static constexpr const char* kLockName = ".windows.lock";
+  using Clock = std::chrono::steady_clock;
+  struct Watched {
+    LoopbackEndpoint ep;
+    pid_t pid = 0;  // ours while it runs
+    int tries = 0;  // starts since the server last ran a minute
+    Clock::time_point nextTry, started;
+  };
+  void TakeLock(const Plan& plan);
+  pid_t Launch(const LoopbackEndpoint& e);
+  void Forget(pid_t pid);
+
+  Plan plan_;
+  std::vector<Watched> watched_;
   std::vector<pid_t> children_;
   int lockFd_ = -1;
   std::string lockPath_;
 };
 
+// The words of ZEL_SERVER_ARGS without --listen and --port and their
+// values: the window's own server stays on the loopback port Servers.ini
+// names.
+std::vector<std::string> ExtraServerArgs(const std::string& words);
+
 // The window's own use of one process-wide launcher. The server's records
 // and state go to <app>/serverdata; options in ZEL_SERVER_ARGS are added,
 // as ./run.sh does for its server.
 void StartCompanionServers(const AppFolders& folders, const std::string& exeFolder);
+// The window's timer: restarts a server of its own that has gone.
+void WatchCompanionServers();
 void StopCompanionServers();
 
 }  // namespace zel

@@ -27,6 +27,16 @@ bool CopyFile(const std::string& from, const std::string& to);
 // The file is gone afterwards; failure is ignored.
 void DeleteFile(const std::string& path);
 
+// Opening a file without ever waiting on it: a FIFO, device or folder is
+// refused (-1, errno EINVAL) instead of blocking the caller. kRead follows
+// links, as the user may link a settings file; the write modes never do,
+// so a link planted in the folder cannot send a write elsewhere. kWrite
+// creates a missing file and never truncates (the caller does, once it
+// holds a regular file). The descriptor is close-on-exec and blocking.
+// POSIX descriptors so far: only the Linux side opens files this way.
+enum class OpenFor { kRead, kReadNoLinks, kWrite };
+int OpenRegularFile(const std::string& path, OpenFor how);
+
 // Settings, data, template and cache files are never larger than this; a
 // bigger one is refused with a line on stderr.
 constexpr size_t kMaxTextFileBytes = 4u << 20;

@@ -9,12 +9,16 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -79,6 +83,10 @@ TEST(CompanionLaunch, OnlyPlainHttpLoopbackAddressesAreServed) {
       {{"http://[::1]:8080/query"}, {{"::1", 8080}}},
       {{"http://127.0.0.1:8090", "http://127.0.0.1:8090", "http://127.0.0.1:8091"},
        {{"127.0.0.1", 8090}, {"127.0.0.1", 8091}}},
+      // One server answers every page: one per port, however many hosts name it.
+      {{"http://127.0.0.1:8090", "http://localhost:8090", "http://127.0.0.2:8090", "http://[::1]:8090",
+        "http://127.0.0.3:8091"},
+       {{"127.0.0.1", 8090}, {"127.0.0.3", 8091}}},
       {{"https://127.0.0.1:8443", "http://example.org:8090", "http://127.0.0.1.example.org", "http://10.0.0.1:8090"},
        {}},
       {{"http://127.0.0.1:0", "http://127.0.0.1:70000", "http://127.0.0.1:80a", "http://[::1", "http://[::1]x", ""},
@@ -87,10 +95,7 @@ TEST(CompanionLaunch, OnlyPlainHttpLoopbackAddressesAreServed) {
   for (const Case& c : cases) {
     auto got = LoopbackEndpoints(c.bases);
     ASSERT_EQ(got.size(), c.expected.size()) << c.bases.front();
-    for (size_t i = 0; i < got.size(); ++i) {
-      EXPECT_EQ(got[i].host, c.expected[i].host) << c.bases[i];
-      EXPECT_EQ(got[i].port, c.expected[i].port) << c.bases[i];
-    }
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], c.expected[i]) << c.bases.front() << " #" << i;
   }
 }
 
@@ -214,5 +219,134 @@ TEST(CompanionLaunch, ServerEndsWithTheWindowHoweverItDies) {
       ::waitpid(server, nullptr, 0);
     }
   }
+  ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+}
+
+TEST(CompanionLaunch, ServerArgumentsNeverMoveTheServerOffItsAddress) {
+  struct Case {
+    std::string words;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"--listen 0.0.0.0 --feed off", {"--feed", "off"}},
+      {"--feed-contact a@b.org --port 9 --threads 4", {"--feed-contact", "a@b.org", "--threads", "4"}},
+      {"--port", {}},
+      {"", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ExtraServerArgs(c.words), c.expected) << c.words;
+
+  // Given to the launcher all the same, they come before its own address.
+  test::AppFolder app;
+  auto plan = PlanFor(app);
+  plan.dataDir = app.path() + "none";
+  LoopbackEndpoint ep{"127.0.0.1", FreePort()};
+  plan.extraArgs = {"--listen", "0.0.0.0", "--port", std::to_string(FreePort())};
+  CompanionLauncher launcher;
+  EXPECT_EQ(launcher.StartMissing(plan, {ep}), 1);
+  EXPECT_NE(app.Read("server.log").find("listening on http://127.0.0.1:" + std::to_string(ep.port)), std::string::npos)
+      << app.Read("server.log");
+}
+
+TEST(CompanionLaunch, HostileFilesInTheFolderNeitherHangNorRedirectTheStart) {
+  struct Case {
+    const char* why;
+    std::function<void(const test::AppFolder&, int& held)> plant;
+    std::function<void(const test::AppFolder&, int& held)> unstick;  // what an old build waits for
+    const char* outside;  // a file the link names: as it was, or still absent
+    const char* content;
+  } cases[] = {
+      {"server.log is a FIFO",
+       [](const test::AppFolder& app, int&) { ASSERT_EQ(::mkfifo((app.path() + "server.log").c_str(), 0644), 0); },
+       [](const test::AppFolder& app, int&) { ::close(::open((app.path() + "server.log").c_str(), O_RDONLY | O_NONBLOCK)); },
+       nullptr, nullptr},
+      {"server.log links outside",
+       [](const test::AppFolder& app, int&) {
+         app.Write("outside/log", "keep");
+         ASSERT_EQ(::symlink((app.path() + "outside/log").c_str(), (app.path() + "server.log").c_str()), 0);
+       },
+       nullptr, "outside/log", "keep"},
+      {".windows.lock links outside",
+       [](const test::AppFolder& app, int&) {
+         ASSERT_EQ(::symlink((app.path() + "outside-lock").c_str(), (app.path() + ".windows.lock").c_str()), 0);
+       },
+       nullptr, "outside-lock", nullptr},
+      {"another process holds the lock",
+       [](const test::AppFolder& app, int& held) {
+         held = ::open((app.path() + ".windows.lock").c_str(), O_RDWR | O_CREAT, 0644);
+         ASSERT_EQ(::flock(held, LOCK_EX), 0);
+       },
+       [](const test::AppFolder&, int& held) { ::flock(held, LOCK_UN); },
+       nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    test::AppFolder app;
+    int held = -1;
+    c.plant(app, held);
+    auto plan = PlanFor(app);
+    plan.dataDir = app.path() + "none";
+    plan.lockWait = 300ms;
+    LoopbackEndpoint ep{"127.0.0.1", FreePort()};
+    // Where the start hangs, the hang is ended after 10 s so the test can fail.
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+      for (int i = 0; i < 500 && !done; ++i) std::this_thread::sleep_for(20ms);
+      if (!done && c.unstick) c.unstick(app, held);
+    });
+    CompanionLauncher launcher;
+    auto t0 = std::chrono::steady_clock::now();
+    int started = launcher.StartMissing(plan, {ep});
+    auto took = std::chrono::steady_clock::now() - t0;
+    done = true;
+    watchdog.join();
+    EXPECT_EQ(started, 1);
+    EXPECT_LT(took, 8s) << "the start waited on the file";
+    if (c.outside && c.content) {
+      EXPECT_EQ(app.Read(c.outside), c.content);
+    } else if (c.outside) {
+      EXPECT_FALSE(app.Exists(c.outside));
+    }
+    launcher.StopAll();
+    if (held >= 0) ::close(held);
+  }
+}
+
+TEST(CompanionLaunch, AServerThatEndsIsStartedAgainWithinItsTries) {
+  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  struct Case {
+    const char* why;
+    bool killKeeper;
+  } cases[] = {{"the server is killed", false}, {"its keeper is killed", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    test::AppFolder app;
+    auto plan = PlanFor(app);
+    plan.dataDir = app.path() + "none";
+    LoopbackEndpoint ep{"127.0.0.1", FreePort()};
+    CompanionLauncher launcher;
+    ASSERT_EQ(launcher.StartMissing(plan, {ep}), 1);
+    pid_t keeper = launcher.children()[0], server = ServerOf(keeper);
+    ::kill(c.killKeeper ? keeper : server, SIGKILL);
+    if (c.killKeeper) ExitsWithin(server, 10s);  // ours as subreaper
+    bool back = false;
+    for (int i = 0; i < 300 && !back; ++i) {
+      launcher.Watch();
+      back = !launcher.children().empty() && launcher.children()[0] != keeper && Answers(ep, 100ms);
+      std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(back) << "no new server within 15 s";
+    launcher.StopAll();
+    EXPECT_FALSE(Answers(ep, 200ms));
+  }
+  // A server that cannot run is tried a few times, then left.
+  test::AppFolder app;
+  auto plan = PlanFor(app);
+  plan.serverExe = "/bin/false";
+  plan.wait = 2s;
+  plan.firstRetry = 10ms;
+  CompanionLauncher launcher;
+  EXPECT_EQ(launcher.StartMissing(plan, {{"127.0.0.1", FreePort()}}), 0);
+  int starts = 1;
+  for (int i = 0; i < 400; ++i, std::this_thread::sleep_for(10ms)) starts += launcher.Watch();
+  EXPECT_EQ(starts, plan.maxTries);
   ::prctl(PR_SET_CHILD_SUBREAPER, 0);
 }

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <optional>
@@ -170,8 +171,16 @@ CompanionLauncher& g_launcher = *new CompanionLauncher;
 
 std::vector<LoopbackEndpoint> LoopbackEndpoints(const std::vector<std::string>& bases) {
   std::vector<LoopbackEndpoint> out;
-  for (const auto& b : bases)
-    if (auto e = ParseLoopback(b); e && std::find(out.begin(), out.end(), *e) == out.end()) out.push_back(*e);
+  for (const auto& b : bases) {
+    auto e = ParseLoopback(b);
+    if (!e) continue;
+    auto same = std::find_if(out.begin(), out.end(), [&](const LoopbackEndpoint& o) { return o.port == e->port; });
+    if (same == out.end())
+      out.push_back(*e);
+    else if (same->host != e->host)
+      std::fprintf(stderr, "zelmora: no server is started for %s:%d; its port is served on %s\n", e->host.c_str(),
+                   e->port, same->host.c_str());
+  }
   return out;
 }
 
@@ -219,49 +228,131 @@ std::string FindCompanionServer(const std::string& exeFolder) {
   return {};
 }
 
-int CompanionLauncher::StartMissing(const Plan& plan, const std::vector<LoopbackEndpoint>& endpoints) {
-  if (plan.serverExe.empty()) return 0;
-  // Taken before probing, so a server seen answering is not stopped under
-  // us; a keeper already stopping its server is waited for.
-  if (lockFd_ < 0 && !plan.appFolder.empty()) {
-    lockPath_ = plan.appFolder + kLockName;
-    lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lockFd_ >= 0 && ::flock(lockFd_, LOCK_SH) != 0) {
+void CompanionLauncher::TakeLock(const Plan& plan) {
+  if (lockFd_ >= 0 || plan.appFolder.empty()) return;
+  // Never through a link, never a FIFO; another process holding the lock
+  // is waited for a bounded time, then the servers are this window's alone.
+  lockPath_ = plan.appFolder + kLockName;
+  lockFd_ = OpenRegularFile(lockPath_, OpenFor::kWrite);
+  if (lockFd_ < 0) {
+    std::fprintf(stderr, "zelmora: %s is not a plain file; the server is not shared\n", lockPath_.c_str());
+    return;
+  }
+  auto until = Clock::now() + plan.lockWait;
+  while (::flock(lockFd_, LOCK_SH | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK || Clock::now() >= until) {
+      std::fprintf(stderr, "zelmora: %s stays locked; the server is not shared\n", lockPath_.c_str());
       ::close(lockFd_);
       lockFd_ = -1;
+      return;
     }
+    std::this_thread::sleep_for(milliseconds(50));
   }
-  int started = 0;
-  int logFd = -1;
-  for (const auto& e : endpoints) {
-    if (Answers(e, milliseconds(300))) continue;
-    if (logFd < 0)
-      logFd = ::open((plan.appFolder + "server.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    std::vector<std::string> args{plan.serverExe, "--listen", e.host, "--port", std::to_string(e.port)};
-    if (!plan.dataDir.empty()) args.insert(args.end(), {"--data", plan.dataDir});
-    if (!plan.stateDir.empty()) args.insert(args.end(), {"--state", plan.stateDir});
-    if (!plan.appFolder.empty())
-      args.insert(args.end(), {"--stations", plan.appFolder + "Weather.ini", "--images", plan.appFolder + "images"});
-    args.insert(args.end(), plan.extraArgs.begin(), plan.extraArgs.end());
-    int keeperLock = lockFd_ < 0 ? -1 : ::open(lockPath_.c_str(), O_RDWR | O_CLOEXEC);
-    pid_t pid = Spawn(args, logFd, keeperLock);
-    if (keeperLock >= 0) ::close(keeperLock);
-    if (pid < 0) continue;
-    children_.push_back(pid);
-    auto deadline = Clock::now() + plan.wait;
-    while (Clock::now() < deadline) {
-      if (Answers(e, milliseconds(200))) {
-        ++started;
-        break;
-      }
-      if (Reaped(pid)) {  // the port is taken, or the program cannot run here
-        children_.pop_back();
-        break;
-      }
-      std::this_thread::sleep_for(milliseconds(50));
+}
+
+pid_t CompanionLauncher::Launch(const LoopbackEndpoint& e) {
+  const Plan& plan = plan_;
+  std::vector<std::string> args{plan.serverExe};
+  if (!plan.dataDir.empty()) args.insert(args.end(), {"--data", plan.dataDir});
+  if (!plan.stateDir.empty()) args.insert(args.end(), {"--state", plan.stateDir});
+  if (!plan.appFolder.empty())
+    args.insert(args.end(), {"--stations", plan.appFolder + "Weather.ini", "--images", plan.appFolder + "images"});
+  args.insert(args.end(), plan.extraArgs.begin(), plan.extraArgs.end());
+  // Last, so nothing before can move the server off its address.
+  args.insert(args.end(), {"--listen", e.host, "--port", std::to_string(e.port)});
+  // The log is a plain file of the folder, or the server writes to our
+  // own stderr: a FIFO there would hang us, a link would write elsewhere.
+  std::string logPath = plan.appFolder + "server.log";
+  int logFd = OpenRegularFile(logPath, OpenFor::kWrite);
+  if (logFd >= 0) {
+    if (::ftruncate(logFd, 0) != 0) {
+      ::close(logFd);
+      logFd = -1;
     }
+  } else {
+    std::fprintf(stderr, "zelmora: %s is not a plain file; the server logs here\n", logPath.c_str());
   }
+  int keeperLock = lockFd_ < 0 ? -1 : OpenRegularFile(lockPath_, OpenFor::kWrite);
+  pid_t pid = Spawn(args, logFd, keeperLock);
+  if (keeperLock >= 0) ::close(keeperLock);
   if (logFd >= 0) ::close(logFd);
+  if (pid > 0) children_.push_back(pid);
+  return pid;
+}
+
+void CompanionLauncher::Forget(pid_t pid) { children_.erase(std::remove(children_.begin(), children_.end(), pid), children_.end()); }
+
+int CompanionLauncher::StartMissing(const Plan& plan, const std::vector<LoopbackEndpoint>& endpoints) {
+  if (plan.serverExe.empty()) return 0;
+  plan_ = plan;
+  // Taken before probing, so a server seen answering is not stopped under
+  // us; a keeper already stopping its server is waited for.
+  TakeLock(plan);
+  int started = 0;
+  for (const auto& e : endpoints) {
+    Watched w;
+    w.ep = e;
+    if (!Answers(e, milliseconds(300)) && (w.pid = Launch(e)) > 0) {
+      w.tries = 1;
+      w.started = Clock::now();
+      auto deadline = w.started + plan.wait;
+      while (Clock::now() < deadline) {
+        if (Answers(e, milliseconds(200))) {
+          ++started;
+          break;
+        }
+        if (Reaped(w.pid)) {  // the port is taken, or the program cannot run here
+          Forget(w.pid);
+          w.pid = 0;
+          break;
+        }
+        std::this_thread::sleep_for(milliseconds(50));
+      }
+    }
+    w.nextTry = Clock::now() + plan.firstRetry;
+    watched_.push_back(w);
+  }
+  return started;
+}
+
+int CompanionLauncher::Watch() {
+  int started = 0;
+  auto now = Clock::now();
+  for (Watched& w : watched_) {
+    if (w.pid > 0) {
+      if (!Reaped(w.pid)) {
+        if (now - w.started >= std::chrono::minutes(1)) w.tries = 0;
+        continue;
+      }
+      // Ended, or its keeper did (the server follows its keeper).
+      Forget(w.pid);
+      w.pid = 0;
+      w.nextTry = now + plan_.firstRetry * (1 << std::min(w.tries > 0 ? w.tries - 1 : 0, 10));
+      continue;
+    }
+    if (now < w.nextTry || w.tries > plan_.maxTries) continue;
+    // Another window's server, ./run.sh's or the user unit's serves it.
+    if (Answers(w.ep, milliseconds(100))) {
+      w.tries = 0;
+      w.nextTry = now + std::chrono::seconds(2);
+      continue;
+    }
+    if (w.tries == plan_.maxTries) {
+      std::fprintf(stderr, "zelmora: the server for %s:%d ended %d times; not started again\n", w.ep.host.c_str(),
+                   w.ep.port, w.tries);
+      ++w.tries;
+      continue;
+    }
+    w.pid = Launch(w.ep);
+    ++w.tries;
+    w.started = now;
+    if (w.pid > 0) {
+      ++started;
+    } else {
+      w.pid = 0;
+      w.nextTry = now + plan_.firstRetry * (1 << std::min(w.tries - 1, 10));
+    }
+  }
   return started;
 }
 
@@ -289,6 +380,21 @@ void CompanionLauncher::StopAll(milliseconds grace) {
     }
   }
   children_.clear();
+  watched_.clear();
+}
+
+std::vector<std::string> ExtraServerArgs(const std::string& words) {
+  std::istringstream in(words);
+  std::vector<std::string> out;
+  for (std::string w; in >> w;) {
+    if (w == "--listen" || w == "--port") {
+      std::fprintf(stderr, "zelmora: %s in ZEL_SERVER_ARGS is left out; Servers.ini names the address\n", w.c_str());
+      in >> w;
+      continue;
+    }
+    out.push_back(w);
+  }
+  return out;
 }
 
 void StartCompanionServers(const AppFolders& folders, const std::string& exeFolder) {
@@ -298,10 +404,7 @@ void StartCompanionServers(const AppFolders& folders, const std::string& exeFold
   if (DirExists(folders.shared + "serverdata")) plan.dataDir = folders.shared + "serverdata";
   plan.appFolder = folders.app;
   if (CreateDir(folders.app + "serverdata")) plan.stateDir = folders.app + "serverdata";
-  if (const char* extra = std::getenv("ZEL_SERVER_ARGS")) {
-    std::istringstream words(extra);
-    for (std::string w; words >> w;) plan.extraArgs.push_back(w);
-  }
+  if (const char* extra = std::getenv("ZEL_SERVER_ARGS")) plan.extraArgs = ExtraServerArgs(extra);
   // The window shows at once; what needs a server waits for it instead.
   plan.wait = std::chrono::milliseconds(0);
   const auto endpoints = ConfiguredLoopbackEndpoints();
@@ -310,6 +413,8 @@ void StartCompanionServers(const AppFolders& folders, const std::string& exeFold
   ExpectServers(endpoints, std::chrono::milliseconds(8000));
   AwaitServersOnDownload();
 }
+
+void WatchCompanionServers() { g_launcher.Watch(); }
 
 // Only from the main thread, before the process ends.
 void StopCompanionServers() { g_launcher.StopAll(); }

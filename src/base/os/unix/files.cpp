@@ -79,12 +79,28 @@ bool CopyFile(const std::string& from, const std::string& to) {
 
 void DeleteFile(const std::string& path) { ::unlink(path.c_str()); }
 
-bool ReadFile(const std::string& path, std::string& data, size_t maxBytes) {
-  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
+int OpenRegularFile(const std::string& path, OpenFor how) {
+  // O_NONBLOCK: opening a FIFO would otherwise wait for its other end.
+  int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+  if (how == OpenFor::kWrite) flags |= O_RDWR | O_CREAT;
+  if (how != OpenFor::kRead) flags |= O_NOFOLLOW;
+  int fd = ::open(path.c_str(), flags, 0644);
+  if (fd < 0) return -1;
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+bool ReadFile(const std::string& path, std::string& data, size_t maxBytes) {
+  int fd = OpenRegularFile(path, OpenFor::kRead);
+  if (fd < 0) return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
     ::close(fd);
     return false;
   }
