@@ -2,10 +2,12 @@
 # Builds the .deb from a configured and built tree, unpacks it into a
 # throw-away root and runs the installed program there as a new user would:
 #   tests/packaging/smoke.sh [BUILD_DIR]      (default build)
-# Checks: package metadata and dependencies, the menu entry and metainfo
+# Checks: package metadata and dependencies, no runtime state from the build
+# folder in the package, the menu entry and metainfo
 # validate, the window opens under its own Xvfb with a fresh HOME, the user
-# folder is filled, the companion server it starts answers a mobile lookup,
-# and neither closing (SIGTERM) nor a crash (SIGKILL) leaves a process.
+# folder is filled (and holds no site data of the web engine), the
+# companion server it starts answers a mobile lookup, and neither closing
+# (SIGTERM) nor a crash (SIGKILL) leaves a process.
 # The user's Servers.ini is written beforehand with a free port, so nothing
 # here touches 8090.
 set -euo pipefail
@@ -26,12 +28,21 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# ---- the package
+# ---- the package, built beside what a server run leaves in the build folder
 say "building the package"
 rm -rf "$BUILD/package"
+SD=$BUILD/app/serverdata
+planted=()
+plant() { [ -e "$SD/$1" ] || { mkdir -p "$(dirname "$SD/$1")"; echo '{}' >"$SD/$1"; planted+=("$SD/$1"); }; }
+for f in feed-state.json feed.conf forecasts/54511.json mobile.tsv.tmp123-4 server.log; do plant "$f"; done
 cpack --config "$BUILD/CPackConfig.cmake" -B "$BUILD/package" >"$SCRATCH/cpack.log" 2>&1 ||
-  { cat "$SCRATCH/cpack.log" >&2; fail "cpack"; }
+  { rm -f "${planted[@]}"; cat "$SCRATCH/cpack.log" >&2; fail "cpack"; }
+rm -f "${planted[@]}"
 DEB=$(ls "$BUILD"/package/zelmora_*.deb)
+# Only the generated tables and the publication, never runtime state.
+stray=$(dpkg-deb -c "$DEB" | awk '{print $6}' | grep '^\./usr/share/zelmora/serverdata/.' |
+  grep -Ev '^\./usr/share/zelmora/serverdata/([^/]+\.(tsv|db)|SOURCES\.txt|publication/.*)$' || true)
+[ -z "$stray" ] || fail "the package ships runtime state: $stray"
 depends=$(dpkg-deb -f "$DEB" Depends)
 say "$(basename "$DEB"): Depends: $depends"
 for lib in libwxgtk3.2 libwxgtk-webview3.2 libcurl4 fonts-noto-cjk wx3.2-i18n; do
@@ -140,6 +151,10 @@ ended_within 15 "$window_pid" || fail "the window did not close on SIGTERM"
 wait "$session_pid" || fail "the window exited with status $?"
 ended_within 5 "$server_pid" || fail "the server outlived the closed window"
 if answers; then fail "something still answers on $PORT"; fi
+# The views show only local pages: no site data in the user's folder.
+for f in hsts-storage.sqlite storage mediakeys; do
+  [ ! -e "$USER_DIR/$f" ] || fail "the web engine left $f in the user's folder"
+done
 # Services of the session bus (accessibility) go when the bus has gone.
 ended_within 10 $(leftovers) || { ps -o pid,ppid,comm -p "$(leftovers | paste -sd,)" >&2 || true; fail "processes left after closing"; }
 
