@@ -14,6 +14,7 @@
 #include "app/tab_weather.h"
 #include "app/wx_util.h"
 #include "base/appenv.h"
+#include "base/companion_launch.h"
 #include "base/files.h"
 
 namespace zel {
@@ -45,6 +46,8 @@ Tfrm_main::Tfrm_main(const std::string& appPath)
               wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX) {
   ctx_.shell = this;
   destroyRetry_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Destroy(); });
+  serverWatch_.Bind(wxEVT_TIMER, [](wxTimerEvent&) { WatchCompanionServers(); });
+  serverWatch_.Start(1000);
   Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) {
     Destroy();
     if (exitOnClose_) wxTheApp->ExitMainLoop();

@@ -55,6 +55,7 @@ class Tfrm_main : public wxFrame, public Shell {
 
   TabContext ctx_;
   wxTimer destroyRetry_;
+  wxTimer serverWatch_;  // restarts a companion server of ours that has gone
   bool exitOnClose_ = false;
   std::unique_ptr<WxBrowser> banner_;
   int prefetchStarted_ = 0;

@@ -2,10 +2,16 @@
 // lookups answer real places, the forecast shows demo-labelled figures and
 // the first start's data update completes.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <wx/frame.h>
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <thread>
@@ -14,6 +20,7 @@
 #include "app/tab_mobile.h"
 #include "app/tab_weather.h"
 #include "app/wx_views.h"
+#include "base/companion_launch.h"
 #include "base/gbk.h"
 #include "base/ini.h"
 #include "e2e/e2e_util.h"
@@ -189,6 +196,73 @@ TEST(Companion, CreditLinksOpenOutsideAndNothingElseLeavesThePage) {
   EXPECT_EQ(opened, (std::vector<std::string>{"https://open-meteo.com/", "https://creativecommons.org/licenses/by/4.0/"}));
   EXPECT_NE(e2e::BodyTextUtf8(browser).find("经换算"), std::string::npos) << "the page stayed";
   frame->Destroy();
+}
+
+}  // namespace zel
+
+namespace zel {
+namespace {
+
+pid_t ParentOf(pid_t pid) {
+  std::string stat = test::ReadAll("/proc/" + std::to_string(pid) + "/stat");
+  size_t close = stat.rfind(')');
+  char state = 0;
+  int parent = 0;
+  if (close == std::string::npos || std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) != 2) return 0;
+  return parent;
+}
+
+// The window's own server and its keeper (a copy of this process).
+std::pair<pid_t, pid_t> OwnServer() {
+  for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+    pid_t pid = std::atoi(e.path().filename().c_str());
+    if (pid <= 0 || test::ReadAll(e.path().string() + "/comm") != "zelmora-server\n") continue;
+    pid_t keeper = ParentOf(pid);
+    if (ParentOf(keeper) == ::getpid()) return {pid, keeper};
+  }
+  return {0, 0};
+}
+
+int FreePort() {
+  test::LoopbackServer probe;
+  probe.Start();
+  return probe.port();
+}
+
+}  // namespace
+
+TEST(Companion, TheWindowStartsItsServerAgainWhenItOrItsKeeperDies) {
+  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);  // the server of a killed keeper ends here
+  test::AppFolder app;
+  app.CopyShippedData();
+  LoopbackEndpoint ep{"127.0.0.1", FreePort()};
+  app.UseServer("http://127.0.0.1:" + std::to_string(ep.port));
+  StartCompanionServers({app.path(), std::string(ZEL_APP_DIR) + "/", false}, std::string(ZEL_APP_DIR) + "/");
+  auto* f = new Tfrm_main(app.path());
+  test::FakeShell shell;
+  f->SetShell(&shell);
+  f->Show();
+  auto* tel = dynamic_cast<LookupTabPanel*>(f->TabSJ);
+  f->PageControl1->SetSelection(2);
+  ASSERT_TRUE(e2e::PumpUntil([&] { return tel->Button()->IsEnabled(); }, 20000));
+  EXPECT_NE(Ask(tel, "13800138000").find("北京"), std::string::npos) << MemoUtf8(tel);
+
+  for (bool killKeeper : {false, true}) {
+    SCOPED_TRACE(killKeeper ? "keeper killed" : "server killed");
+    auto [server, keeper] = OwnServer();
+    ASSERT_GT(server, 0);
+    ::kill(killKeeper ? keeper : server, SIGKILL);
+    EXPECT_TRUE(e2e::PumpUntil([&] { return ::kill(server, 0) != 0 || ::waitpid(server, nullptr, WNOHANG) == server; }));
+    // Back within the back-off, and the lookups answer as after an outage.
+    EXPECT_TRUE(e2e::PumpUntil([&] { return OwnServer().first > 0 && Answers(ep, std::chrono::milliseconds(100)); },
+                               20000));
+    EXPECT_NE(Ask(tel, "13800138000").find("北京"), std::string::npos) << MemoUtf8(tel);
+  }
+  f->Destroy();
+  e2e::Pump(200);
+  StopCompanionServers();
+  EXPECT_FALSE(Answers(ep, std::chrono::milliseconds(200)));
+  ::prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
 
 }  // namespace zel
