@@ -110,6 +110,29 @@ WebKitUserContentFilterStore* FilterStore() {
   return store;
 }
 
+// The views show only the program's own pages, yet the engine would keep
+// site data (HSTS, storage, media keys) in $XDG_DATA_HOME/<program name>,
+// which is the user's own folder here. The toolkit gives no say over the
+// context it makes its views in, so every context that comes without a
+// data manager gets one that keeps everything in memory.
+GObject* (*g_makeContext)(GType, guint, GObjectConstructParam*) = nullptr;
+
+GObject* MakeContextWithoutSiteData(GType type, guint n, GObjectConstructParam* params) {
+  for (guint i = 0; i < n; ++i)
+    if (g_strcmp0(params[i].pspec->name, "website-data-manager") == 0 && !g_value_get_object(params[i].value))
+      g_value_take_object(params[i].value, webkit_website_data_manager_new_ephemeral());
+  return g_makeContext(type, n, params);
+}
+
+void KeepSiteDataInMemory() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  auto* cls = G_OBJECT_CLASS(g_type_class_ref(WEBKIT_TYPE_WEB_CONTEXT));
+  g_makeContext = cls->constructor;
+  cls->constructor = MakeContextWithoutSiteData;
+}
+
 int g_scriptDepth = 0;
 int g_viewsMade = 0;
 std::set<WxBrowser*> g_browsers;  // user-interface thread only
@@ -167,6 +190,7 @@ wxWebView* WxBrowser::View() {
 
 void WxBrowser::CreateView() {
   if (view_) return;
+  KeepSiteDataInMemory();  // before the first view makes the engine's context
   view_ = wxWebView::New(this, wxID_ANY, wxWebViewDefaultURLStr, wxDefaultPosition, GetClientSize());
   ++g_viewsMade;
   WebKitWebView* native = Native(view_);
