@@ -2,12 +2,17 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <mutex>
 
+#include "base/download.h"
 #include "base/text.h"
 
 namespace zel::server::feed {
 namespace {
+
+constexpr size_t kMaxDateHeader = 64;
+constexpr int kMaxRedirects = 3;
 
 struct Transfer {
   HttpAnswer* out;
@@ -39,6 +44,11 @@ size_t OnHeader(char* data, size_t size, size_t n, void* user) {
   std::string name = line.substr(0, colon);
   for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
   std::string value = Trim(line.substr(colon + 1));
+  // Dates are short printable text; anything else is not kept, so it can
+  // neither grow the state nor go back out in a request header.
+  if (value.size() > kMaxDateHeader ||
+      std::any_of(value.begin(), value.end(), [](char c) { return c < 0x20 || c > 0x7e; }))
+    value.clear();
   if (name == "last-modified")
     t->out->lastModified = value;
   else if (name == "expires")
@@ -61,44 +71,65 @@ HttpAnswer HttpGet(const HttpRequest& req, const std::atomic<bool>* abort) {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   HttpAnswer out;
-  CURL* curl = curl_easy_init();
-  if (!curl) {
-    out.error = "no curl handle";
-    return out;
-  }
-  Transfer t{&out, req.maxBytes, abort};
-  curl_slist* headers = nullptr;
-  if (!req.ifModifiedSince.empty())
-    headers = curl_slist_append(headers, ("If-Modified-Since: " + req.ifModifiedSince).c_str());
-  curl_easy_setopt(curl, CURLOPT_URL, req.url.c_str());
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 3L);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, req.connectTimeoutMs);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, req.totalTimeoutMs);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, req.userAgent.c_str());
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
-  CURLcode rc = curl_easy_perform(curl);
-  if (rc == CURLE_OK) {
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &out.status);
-  } else {
-    out.status = 0;
+  std::string at = req.url;
+  // Redirects one hop at a time, each to the host and port asked only: an
+  // answer from anywhere else is never taken for the provider's.
+  for (int hop = 0;; ++hop) {
+    out = HttpAnswer{};
+    CURL* curl = curl_easy_init();
+    if (!curl) {
+      out.error = "no curl handle";
+      return out;
+    }
+    Transfer t{&out, req.maxBytes, abort};
+    curl_slist* headers = nullptr;
+    if (!req.ifModifiedSince.empty())
+      headers = curl_slist_append(headers, ("If-Modified-Since: " + req.ifModifiedSince).c_str());
+    curl_easy_setopt(curl, CURLOPT_URL, at.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, req.connectTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, req.totalTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, req.userAgent.c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+    CURLcode rc = curl_easy_perform(curl);
+    std::string next;
+    if (rc == CURLE_OK) {
+      curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &out.status);
+      char* location = nullptr;
+      if (out.status >= 300 && out.status <= 399 && curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location) == CURLE_OK &&
+          location)
+        next = location;
+    } else {
+      out.status = 0;
+      out.body.clear();
+      out.error = t.overflow ? "answer too large" : curl_easy_strerror(rc);
+    }
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(curl);
+    if (next.empty()) return out;
     out.body.clear();
-    out.error = t.overflow ? "answer too large" : curl_easy_strerror(rc);
+    if (!SameOrigin(req.url, next)) {
+      out.error = "redirect to another host refused";
+      out.status = 0;
+      return out;
+    }
+    if (hop == kMaxRedirects) {
+      out.error = "too many redirects";
+      out.status = 0;
+      return out;
+    }
+    at = next;
   }
-  curl_slist_free_all(headers);
-  curl_easy_cleanup(curl);
-  return out;
 }
 
 long long HttpDate(const std::string& text) {

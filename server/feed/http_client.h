@@ -1,5 +1,6 @@
 // The feed's HTTP GET over libcurl: request headers (User-Agent,
-// If-Modified-Since), gzip accepted, the answer's caching headers, and an
+// If-Modified-Since), gzip accepted, the answer's caching headers (short
+// printable dates only), redirects within the host and port asked, and an
 // abort flag checked while the transfer runs.
 #pragma once
 

@@ -135,4 +135,19 @@ bool ParseInt(std::string_view text, long long& out) {
   return true;
 }
 
+std::string LogText(std::string_view text, size_t max) {
+  bool cut = text.size() > max;
+  if (cut) {
+    size_t end = max;
+    // Back to the start of a UTF-8 character, so the cut leaves none half.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text = text.substr(0, end);
+  }
+  std::string out(text);
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  if (cut) out += "...";
+  return out;
+}
+
 }  // namespace zel

@@ -46,6 +46,11 @@ int IndexOfText(const TextList& list, std::string_view text);
 // is safe for GBK: these bytes never occur inside a double-byte character.
 std::string HtmlEscape(std::string_view text);
 
+// Text from outside (a provider's error, a header) as it may go into one
+// log line: control bytes become '?', and beyond max bytes it is cut (at a
+// character's start) and ends in "...".
+std::string LogText(std::string_view text, size_t max = 200);
+
 // Whole-text decimal integer (optional sign, surrounding blanks allowed) or
 // hex with a "0x" or "$" prefix; false for anything else.
 bool ParseInt(std::string_view text, long long& out);

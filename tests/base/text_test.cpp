@@ -82,6 +82,22 @@ TEST(TextOps, HtmlEscapeKeepsGbkAndDisarmsMarkup) {
   EXPECT_EQ(HtmlEscape(name), name);
 }
 
+TEST(TextOps, LogTextIsOneShortLine) {
+  struct Case {
+    std::string in;
+    size_t max;
+    std::string expected;
+  } cases[] = {
+      {"plain", 200, "plain"},
+      {"a\r\n2026-01-01 forged line\x1b[2J\x7f", 200, "a??2026-01-01 forged line?[2J?"},
+      {std::string(8 << 20, 'x'), 200, std::string(200, 'x') + "..."},
+      {"ab\xe5\x8c\x97\xe4\xba\xac", 4, "ab..."},  // not half a character
+      {"ab\xe5\x8c\x97\xe4\xba\xac", 5, "ab\xe5\x8c\x97..."},
+      {std::string("a\0b", 3), 200, "a?b"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LogText(c.in, c.max), c.expected) << c.in.substr(0, 40);
+}
+
 TEST(TextOps, ParseIntAcceptsOnlyWholeNumbers) {
   struct Case {
     const char* text;
