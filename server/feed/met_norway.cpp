@@ -6,6 +6,7 @@
 
 #include "server/feed/convert.h"
 #include "server/feed/json_read.h"
+#include "server/feed/plausible.h"
 
 namespace zel::server::feed {
 namespace {
@@ -42,6 +43,10 @@ std::optional<FeedForecast> ParseMetNorway(const std::string& body, const Locati
   };
   json::element root;
   if (json::Parser().parse(body).get(root) || !root.is_object()) return fail("answer is not a JSON object");
+  if (std::string bad = ImpossibleMetNorway(root); !bad.empty()) {
+    if (why) *why = bad;
+    return std::nullopt;
+  }
   json::array series;
   if (root["properties"]["timeseries"].get_array().get(series) || series.size() == 0) return fail("no timeseries");
   auto issued = ParseUtc(json::Str(root["properties"]["meta"]["updated_at"]));

@@ -4,8 +4,10 @@
 #include <cmath>
 #include <map>
 
+#include "base/text.h"
 #include "server/feed/convert.h"
 #include "server/feed/json_read.h"
+#include "server/feed/plausible.h"
 
 namespace zel::server::feed {
 namespace {
@@ -162,7 +164,7 @@ OpenMeteoAnswer ParseOpenMeteo(const std::string& body, const std::vector<Locati
   bool error = false;
   if (root.is_object() && !root["error"].get_bool().get(error) && error) {
     std::string reason = json::Str(root["reason"]);
-    out.error = "provider error: " + (reason.empty() ? "?" : reason);
+    out.error = "provider error: " + (reason.empty() ? "?" : LogText(reason));
     return out;
   }
   // One location gives one object, several an array in request order.
@@ -178,8 +180,10 @@ OpenMeteoAnswer ParseOpenMeteo(const std::string& body, const std::vector<Locati
     return out;
   }
   out.why.resize(locations.size());
-  for (size_t i = 0; i < locations.size(); ++i)
-    out.forecasts.push_back(Convert(objects[i], locations[i], issued, out.why[i]));
+  for (size_t i = 0; i < locations.size(); ++i) {
+    out.why[i] = ImpossibleOpenMeteo(objects[i]);
+    out.forecasts.push_back(out.why[i].empty() ? Convert(objects[i], locations[i], issued, out.why[i]) : std::nullopt);
+  }
   return out;
 }
 

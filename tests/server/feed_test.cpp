@@ -3,10 +3,14 @@
 // across restarts, on-demand fetches and stopping.
 #include "server/feed/feed.h"
 
-#include <thread>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <sstream>
+#include <thread>
 
 #include "base/files.h"
 #include "feed_fake.h"
@@ -33,6 +37,17 @@ std::string HttpNow(std::time_t t) {
 }
 
 size_t Commas(const std::string& s) { return size_t(std::count(s.begin(), s.end(), ',')); }
+
+std::string IsoUtc(std::time_t t) {
+  char buf[32];
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  return buf;
+}
+
+// The instant figures of one MET Norway step.
+Json& Step(Json& answer, size_t i) { return answer["properties"]["timeseries"][i]["data"]["instant"]["details"]; }
 
 struct Rig {
   zel::test::TempDir data;
@@ -75,6 +90,30 @@ struct Rig {
     std::string text;
     ReadFile(data / ("forecasts/" + s + ".json"), text);
     return text;
+  }
+  // Answers as the providers would, each changed by the test first; MET
+  // Norway's headers from metHeaders.
+  void ProvidersAnswerChanged(std::function<void(Json&)> om, std::function<void(Json&)> met, int days = 7,
+                              std::function<void(httplib::Response&)> metHeaders = nullptr,
+                              const std::string& date = "") {
+    fake.OpenMeteo([this, om, days, date](const httplib::Request& req, httplib::Response& res) {
+      size_t n = Commas(req.get_param_value("latitude")) + 1;
+      Json all = Json::array();
+      for (size_t i = 0; i < n; ++i) {
+        Json l = OpenMeteoLocation(today, days, 30, 120, 2);
+        if (om) om(l);
+        all.push_back(std::move(l));
+      }
+      res.set_header("Date", date.empty() ? HttpNow(std::time(nullptr)) : date);
+      res.set_content((n == 1 ? all[0] : all).dump(), "application/json");
+    });
+    fake.Met([this, met, days, metHeaders](const httplib::Request&, httplib::Response& res) {
+      Json a = MetAnswer(today, days + 1, IsoUtc(clock - 3600), [](const std::string&, int) { return "cloudy"; },
+                         [](const std::string&, int h) { return 10.0 + h % 7; });
+      if (met) met(a);
+      if (metHeaders) metHeaders(res);
+      res.set_content(a.dump(), "application/json");
+    });
   }
   // Answers as the providers would, for as many locations as asked.
   void ProvidersAnswer(int days = 5) {
@@ -161,6 +200,39 @@ TEST(Feed, AFailedRefreshKeepsTheLastRecordByteForByte) {
       {"a three-day series", [](Rig& r) { r.ProvidersAnswer(3); }},
       {"not JSON", [&](Rig& r) { r.fake.OpenMeteo(status(200, "<html>")), r.fake.Met(status(200, "{\"type\":")); }},
       {"a hang", [](Rig& r) { r.fake.OpenMeteo(r.fake.Hang()), r.fake.Met(r.fake.Hang()); }},
+      // Figures no forecast can hold are never converted.
+      {"a temperature of 1e308",
+       [](Rig& r) {
+         r.ProvidersAnswerChanged([](Json& l) { l["daily"]["temperature_2m_max"][0] = 1e308; },
+                                  [](Json& a) { Step(a, 0)["air_temperature"] = -1e308; });
+       }},
+      {"a temperature of 4294967316",
+       [](Rig& r) {
+         r.ProvidersAnswerChanged([](Json& l) { l["daily"]["temperature_2m_min"][1] = 4294967316.0; },
+                                  [](Json& a) { Step(a, 3)["air_temperature"] = 4294967316.0; });
+       }},
+      {"a weather code of 1e300, rain of 1e12 mm",
+       [](Rig& r) {
+         r.ProvidersAnswerChanged([](Json& l) { l["hourly"]["weather_code"][7] = 1e300; },
+                                  [](Json& a) {
+                                    a["properties"]["timeseries"][2]["data"]["next_1_hours"]["details"]
+                                     ["precipitation_amount"] = 1e12;
+                                  });
+       }},
+      {"negative wind, a direction of 720, an elevation of 1e9",
+       [](Rig& r) {
+         r.ProvidersAnswerChanged([](Json& l) { l["hourly"]["wind_speed_10m"][9] = -3, l["elevation"] = 1e9; },
+                                  [](Json& a) { Step(a, 4)["wind_from_direction"] = 720; });
+       }},
+      {"series far longer than asked",
+       [](Rig& r) {
+         r.ProvidersAnswerChanged(nullptr,
+                                  [](Json& a) {
+                                    Json& steps = a["properties"]["timeseries"];
+                                    for (int i = 0; i < 5000; ++i) steps.push_back(steps[0]);
+                                  },
+                                  20000);
+       }},
   };
   for (const Case& c : cases) {
     Rig rig;
@@ -174,6 +246,116 @@ TEST(Feed, AFailedRefreshKeepsTheLastRecordByteForByte) {
     EXPECT_EQ(rig.Record("54511"), before) << c.why;
     EXPECT_NE(rig.Log().find("keep their last records"), std::string::npos) << c.why << "\n" << rig.Log();
   }
+}
+
+TEST(Feed, ARecordHoldsOnlyTheDaysThePagesCanShow) {
+  Rig rig;
+  const std::string today = rig.today;
+  rig.today = DayAfter(today, -2);  // the answer begins two days back
+  rig.ProvidersAnswerChanged(nullptr, nullptr, 16);
+  Feed& feed = rig.Make(rig.Options());
+  feed.today = [today] { return today; };
+  ASSERT_EQ(feed.RefreshDue(), 3) << rig.Log();
+  auto f = ParseForecastJson(rig.Record("54511"), today, nullptr, 1);
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->days.front().date, today);
+  EXPECT_EQ(f->days.size(), 7u) << "a week from today, as asked";
+}
+
+TEST(Feed, ProviderTimesFarFromTheClockAreNotBelieved) {
+  const std::string far = "Thu, 01 Jan 2099 00:00:00 GMT";
+  struct Case {
+    const char* why;
+    Provider primary;
+    std::function<void(Json&)> met;
+    std::function<void(httplib::Response&)> metHeaders;
+    std::string date;
+  } cases[] = {
+      {"an Open-Meteo Date of 2099", Provider::kOpenMeteo, nullptr, nullptr, far},
+      {"a MET Norway answer updated in 2099, expiring in 2099", Provider::kMetNorway,
+       [](Json& a) { a["properties"]["meta"]["updated_at"] = "2099-01-01T00:00:00Z"; },
+       [far](httplib::Response& res) {
+         res.set_header("Expires", far);
+         res.set_header("Last-Modified", far);
+       },
+       ""},
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    rig.ProvidersAnswerChanged(nullptr, c.met, 7, c.metHeaders, c.date);
+    Feed& feed = rig.Make(rig.Options(c.primary));
+    ASSERT_EQ(feed.RefreshDue(), 3) << c.why << "\n" << rig.Log();
+    auto f = ParseForecastJson(rig.Record("54511"), rig.today);
+    ASSERT_TRUE(f) << c.why;
+    EXPECT_EQ(f->issued, LocalStamp(rig.clock)) << c.why << ": the time it came";
+    // The station is asked again after the interval, this run and the next.
+    rig.clock += 4 * 3600;
+    rig.fake.Forget();
+    EXPECT_EQ(rig.Make(rig.Options(c.primary)).RefreshDue(), 3) << c.why;
+    EXPECT_EQ(rig.fake.Requests().size(), c.primary == Provider::kMetNorway ? 3u : 1u) << c.why;
+  }
+}
+
+TEST(Feed, StateFilesFromOutsideNeitherHangNorGrowTheFeed) {
+  const std::time_t now = std::time(nullptr);
+  std::string mixed = Json{{"asked", {{"54511", now - 60}, {"12345", now}, {"58367", 4102444800LL}}},
+                           {"fetched", {{"54511", now - 60}, {"12345", now}}},
+                           {"met", {{"54511", {{"last_modified", std::string(90 << 10, 'x')}, {"expires", 4102444800LL}}},
+                                    {"12345", {{"last_modified", "x"}, {"expires", 5}}}}}}
+                          .dump();
+  std::string big = "{\"asked\":{";
+  for (int i = 0; big.size() < (6u << 20); ++i) big += "\"" + std::to_string(1000000 + i) + "\":1,";
+  big += "\"0\":1}}";
+  struct Case {
+    const char* why;
+    std::function<void(zel::test::TempDir&)> plant;
+    std::function<void(zel::test::TempDir&)> unstick;  // what an old build waits for
+  } cases[] = {
+      {"feed.conf is a FIFO", [](zel::test::TempDir& d) { ASSERT_EQ(::mkfifo((d / "feed.conf").c_str(), 0644), 0); },
+       [](zel::test::TempDir& d) { ::close(::open((d / "feed.conf").c_str(), O_WRONLY | O_NONBLOCK)); }},
+      {"6 MB of unknown stations", [&](zel::test::TempDir& d) { d.Write("feed-state.json", big); }, nullptr},
+      {"unknown stations, times and dates far off", [&](zel::test::TempDir& d) { d.Write("feed-state.json", mixed); },
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    c.plant(rig.data);
+    FeedOptions o = rig.Options();
+    o.contact = "";  // so feed.conf is read
+    o.all = false;
+    std::atomic<bool> made{false};
+    std::thread watchdog([&] {
+      for (int i = 0; i < 500 && !made; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      if (!made && c.unstick) c.unstick(rig.data);
+    });
+    auto t0 = std::chrono::steady_clock::now();
+    Feed& feed = rig.Make(o);
+    made = true;
+    watchdog.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(8)) << c.why << ": the start waited";
+    rig.ProvidersAnswer();
+    feed.RefreshDue();
+    std::string state;
+    ASSERT_TRUE(ReadFile(rig.data / "feed-state.json", state)) << c.why;
+    EXPECT_LT(state.size(), 4096u) << c.why;
+    for (const char* gone : {"12345", "1000000", "4102444800", "xxxx"})
+      EXPECT_EQ(state.find(gone), std::string::npos) << c.why << ": " << gone;
+  }
+}
+
+TEST(Feed, AProvidersTextGoesIntoTheLogCutShortOnOneLine) {
+  Rig rig;
+  std::string reason = "bad\n2026-12-01 00:00:00 forged line\r\n" + std::string(8 << 20, 'e');
+  rig.fake.OpenMeteo([&](const httplib::Request&, httplib::Response& res) {
+    res.status = 400;
+    res.set_content(Json{{"error", true}, {"reason", reason}}.dump(), "application/json");
+  });
+  rig.fake.Met([](const httplib::Request&, httplib::Response& res) { res.status = 403; });
+  rig.Make(rig.Options()).RefreshDue();
+  std::string log = rig.Log();
+  EXPECT_LT(log.size(), 4096u);
+  EXPECT_EQ(log.find("\n2026-12-01 00:00:00 forged"), std::string::npos) << log.substr(0, 2000);
+  EXPECT_NE(log.find("forged line"), std::string::npos) << "the start of the text stays";
 }
 
 TEST(Feed, FailsOverToTheOtherProviderAndBacksOffAfterRateLimits) {
