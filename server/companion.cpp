@@ -214,7 +214,7 @@ std::optional<StationForecast> CompanionServer::Forecast(const std::string& stat
   std::string json;
   std::string path = o_.stateDir + "forecasts/" + station + ".json";
   const bool demo = o_.feed == "demo";
-  if (ReadFile(path, json)) {
+  if (ReadFile(path, json, feed::kMaxRecordBytes)) {
     std::string why;
     if (auto f = ParseForecastJson(json, day, &why, days)) {
       f->station = station;

@@ -31,6 +31,14 @@ struct Limits {
 Limits LimitsOf(Provider p) { return p == Provider::kOpenMeteo ? Limits{480, 4000, 8000} : Limits{100, 3000, 20000}; }
 
 
+// A provider's time this far from our clock is not believed.
+constexpr std::time_t kClockSlack = 86400;
+bool NearClock(long long at, std::time_t now) { return at > 0 && std::llabs(at - (long long)now) <= kClockSlack; }
+
+// feed.conf holds a line or two; the state a few hundred bytes a station.
+constexpr size_t kMaxConfBytes = 64 << 10;
+constexpr size_t kMaxStateBytes = 4 << 20;
+
 bool Transient(long status) { return status == 0 || status == 429 || status >= 500; }
 
 std::string Describe(const HttpAnswer& a) {
@@ -158,11 +166,14 @@ Feed::Feed(FeedOptions o, const std::map<std::string, std::string>& stations,
   Log(line);
   std::string contact = o_.contact;
   if (contact.empty()) {
-    std::ifstream conf(o_.dataDir + "feed.conf");
-    for (std::string l; std::getline(conf, l);) {
+    // The capped reader: a FIFO or device there cannot hold the start.
+    std::string conf;
+    ReadFile(o_.dataDir + "feed.conf", conf, kMaxConfBytes);
+    for (std::string l : SplitLines(conf)) {
       l = Trim(l);
       if (l.rfind("contact", 0) == 0 && l.find('=') != std::string::npos) contact = Trim(l.substr(l.find('=') + 1));
     }
+    if (contact.size() > 200) contact.clear();
   }
   // Only printable ASCII may go into a header.
   std::string safe;
@@ -349,7 +360,7 @@ int Feed::FetchStations(const std::vector<std::string>& stations) {
   std::string why, why2;
   int written = fetch(first, stations, failed, why);
   if (failed.empty() || stop_) return written;
-  Log(std::string(ProviderName(first)) + " failed for " + std::to_string(failed.size()) + " stations (" + why +
+  Log(std::string(ProviderName(first)) + " failed for " + std::to_string(failed.size()) + " stations (" + LogText(why) +
       "); failing over to " + ProviderName(second));
   written += fetch(second, failed, failed2, why2);
   if (failed2.empty()) return written;
@@ -362,7 +373,7 @@ int Feed::FetchStations(const std::vector<std::string>& stations) {
   if (!offline || t - offlineLogged_ >= o_.intervalSeconds) {
     if (offline) offlineLogged_ = t;
     log_("feed: " + std::string(offline ? "no network: " : "") + std::to_string(failed2.size()) +
-         " stations keep their last records, if any (" + why + "; " + why2 + ")");
+         " stations keep their last records, if any (" + LogText(why) + "; " + LogText(why2) + ")");
   }
   return written;
 }
@@ -406,7 +417,7 @@ int Feed::FetchOpenMeteo(const std::vector<std::string>& stations, std::vector<s
     OpenMeteoAnswer parsed;
     if (a.status == 200 || a.status == 400) {
       long long issued = HttpDate(a.date);
-      parsed = ParseOpenMeteo(a.body, locs, issued > 0 ? std::time_t(issued) : t);
+      parsed = ParseOpenMeteo(a.body, locs, NearClock(issued, t) ? std::time_t(issued) : t);
     }
     if (a.status != 200 || !parsed.error.empty()) {
       NoteFailure(Provider::kOpenMeteo, a);
@@ -466,7 +477,10 @@ int Feed::FetchMet(const std::vector<std::string>& stations, std::vector<std::st
     req.totalTimeoutMs = o_.httpTimeoutMs;
     if (recent) req.ifModifiedSince = ms.lastModified;
     HttpAnswer a = HttpGet(req, &stop_);
+    // Expires is kept to the terms within a day; one further off would keep
+    // the station from ever being asked again, so it counts as absent.
     long long expires = HttpDate(a.expires);
+    if (expires <= t || !NearClock(expires, t)) expires = 0;
     {
       std::lock_guard<std::mutex> lock(mu_);
       calls_[Provider::kMetNorway].Add(t, 1);
@@ -510,20 +524,30 @@ int Feed::FetchMet(const std::vector<std::string>& stations, std::vector<std::st
   return written;
 }
 
-bool Feed::WriteRecord(const std::string& station, const FeedForecast& f, std::string& why) {
+bool Feed::WriteRecord(const std::string& station, FeedForecast f, std::string& why) {
+  // Only the days the pages can still show: from today, as many as asked.
+  const std::string day = today();
+  f.days.erase(std::remove_if(f.days.begin(), f.days.end(), [&](const FeedDay& d) { return d.date < day; }),
+               f.days.end());
+  if (f.days.size() > size_t(kOpenMeteoDays)) f.days.resize(size_t(kOpenMeteoDays));
+  std::time_t t = now();
+  auto issued = ParseUtc(f.issued.substr(0, 10) + "T" + f.issued.substr(std::min<size_t>(f.issued.size(), 11), 5));
+  // An issue time far from the clock is not believed: the time we got it.
+  if (!issued || !NearClock(*issued - kLocalOffsetSeconds, t)) {
+    f.issued = LocalStamp(t);
+    issued = t + kLocalOffsetSeconds;
+  }
   std::string json = RecordJson(f);
   // Written only when the pages will take it: a short or broken series
   // never replaces the last good record.
-  if (!ParseForecastJson(json, today(), &why)) return false;
+  if (!ParseForecastJson(json, day, &why)) return false;
   if (!CreateDir(o_.dataDir + "forecasts") || !WriteFileAtomic(RecordPath(station), json)) {
     why = "cannot write " + RecordPath(station);
     return false;
   }
-  std::time_t t = now();
-  auto issued = ParseUtc(f.issued.substr(0, 10) + "T" + f.issued.substr(11, 5));
   std::lock_guard<std::mutex> lock(mu_);
   fetched_[station] = t;
-  issued_[station] = issued ? *issued - kLocalOffsetSeconds : t;
+  issued_[station] = *issued - kLocalOffsetSeconds;
   lastDay_[station] = f.days.back().date;
   nextDue_[station] = NextDue(t, f.days.back().date);
   dirty_ = true;
@@ -531,32 +555,48 @@ bool Feed::WriteRecord(const std::string& station, const FeedForecast& f, std::s
 }
 
 void Feed::LoadState() {
+  // Our own file, yet read as if anything could be in it: capped, stations
+  // outside the table and times far from the clock left out.
   std::string text;
-  if (!ReadFile(o_.dataDir + "feed-state.json", text)) return;
+  if (!ReadFile(o_.dataDir + "feed-state.json", text, kMaxStateBytes)) return;
   Json j = Json::parse(text, nullptr, false);
+  text.clear();
   if (!j.is_object()) {
     Log("state file " + o_.dataDir + "feed-state.json unreadable; starting afresh");
     return;
   }
-  auto times = [&](const char* key, std::map<std::string, std::time_t>& out) {
+  const std::time_t t = now();
+  auto entries = [&](const char* key, auto take) {
     auto it = j.find(key);
     if (it == j.end() || !it->is_object()) return;
     for (const auto& [k, v] : it->items())
-      if (v.is_number_integer()) out[k] = v.get<std::time_t>();
+      if (locations_.count(k)) take(k, v);
   };
-  times("asked", asked_);
-  times("fetched", fetched_);
-  times("issued", issued_);
-  if (auto l = j.find("last_day"); l != j.end() && l->is_object())
-    for (const auto& [k, v] : l->items())
-      if (v.is_string()) lastDay_[k] = v.get<std::string>();
-  for (const auto& [s, t] : fetched_) {
+  auto moment = [&](const Json& v) -> std::time_t {
+    if (!v.is_number_integer()) return 0;
+    long long x = v.get<long long>();
+    return x > 0 && x <= t + kClockSlack ? std::time_t(x) : 0;
+  };
+  for (auto [key, out] : {std::pair{"asked", &asked_}, {"fetched", &fetched_}, {"issued", &issued_}})
+    entries(key, [&](const std::string& k, const Json& v) {
+      if (std::time_t x = moment(v)) (*out)[k] = x;
+    });
+  entries("last_day", [&](const std::string& k, const Json& v) {
+    if (v.is_string() && v.get<std::string>().size() == 10 && ParseUtc(v.get<std::string>() + "T00:00"))
+      lastDay_[k] = v.get<std::string>();
+  });
+  for (const auto& [s, at] : fetched_) {
     auto l = lastDay_.find(s);
-    nextDue_[s] = l == lastDay_.end() ? t : NextDue(t, l->second);
+    nextDue_[s] = l == lastDay_.end() ? at : NextDue(at, l->second);
   }
-  if (auto m = j.find("met"); m != j.end() && m->is_object())
-    for (const auto& [k, v] : m->items())
-      if (v.is_object()) met_[k] = {v.value("last_modified", ""), v.value("expires", std::time_t(0))};
+  entries("met", [&](const std::string& k, const Json& v) {
+    if (!v.is_object()) return;
+    MetState m;
+    if (auto lm = v.find("last_modified"); lm != v.end() && lm->is_string() && UsableDateHeader(lm->get<std::string>()))
+      m.lastModified = lm->get<std::string>();
+    if (auto ex = v.find("expires"); ex != v.end()) m.expires = moment(*ex);
+    met_[k] = m;
+  });
   if (auto c = j.find("calls"); c != j.end() && c->is_object())
     for (Provider p : {Provider::kOpenMeteo, Provider::kMetNorway}) {
       auto it = c->find(ProviderName(p));

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/text.h"
 #include "server/feed/http_client.h"
 #include "server/feed/record.h"
 
@@ -110,7 +111,7 @@ class Feed {
   int FetchStations(const std::vector<std::string>& stations);
   int FetchOpenMeteo(const std::vector<std::string>& stations, std::vector<std::string>& failed, std::string& why);
   int FetchMet(const std::vector<std::string>& stations, std::vector<std::string>& failed, std::string& why);
-  bool WriteRecord(const std::string& station, const FeedForecast& f, std::string& why);
+  bool WriteRecord(const std::string& station, FeedForecast f, std::string& why);
   std::string Base(Provider p) const;
   void NoteFailure(Provider p, const HttpAnswer& a);
   bool Usable(Provider p, std::time_t now);
@@ -118,7 +119,8 @@ class Feed {
   std::time_t Jitter(std::time_t t);
   void LoadState();
   void SaveState();
-  void Log(const std::string& line) { log_("feed: " + line); }
+  // Lines may carry a provider's text: one short line each.
+  void Log(const std::string& line) { log_("feed: " + LogText(line, 1000)); }
 
   FeedOptions o_;
   std::function<void(const std::string&)> log_;

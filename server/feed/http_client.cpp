@@ -46,9 +46,7 @@ size_t OnHeader(char* data, size_t size, size_t n, void* user) {
   std::string value = Trim(line.substr(colon + 1));
   // Dates are short printable text; anything else is not kept, so it can
   // neither grow the state nor go back out in a request header.
-  if (value.size() > kMaxDateHeader ||
-      std::any_of(value.begin(), value.end(), [](char c) { return c < 0x20 || c > 0x7e; }))
-    value.clear();
+  if (!UsableDateHeader(value)) value.clear();
   if (name == "last-modified")
     t->out->lastModified = value;
   else if (name == "expires")
@@ -130,6 +128,11 @@ HttpAnswer HttpGet(const HttpRequest& req, const std::atomic<bool>* abort) {
     }
     at = next;
   }
+}
+
+bool UsableDateHeader(const std::string& value) {
+  return value.size() <= kMaxDateHeader &&
+         std::none_of(value.begin(), value.end(), [](char c) { return c < 0x20 || c > 0x7e; });
 }
 
 long long HttpDate(const std::string& text) {

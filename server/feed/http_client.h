@@ -28,6 +28,9 @@ struct HttpRequest {
 
 HttpAnswer HttpGet(const HttpRequest& req, const std::atomic<bool>* abort = nullptr);
 
+// A date header's value worth keeping or sending back: short printable text.
+bool UsableDateHeader(const std::string& value);
+
 // Seconds since the epoch of an HTTP date; -1 when it does not read.
 long long HttpDate(const std::string& text);
 

@@ -2,12 +2,16 @@
 // weather pages read (format in server/README.md). Texts are UTF-8.
 #pragma once
 
+#include <cstddef>
 #include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace zel::server::feed {
+
+// A record holds a week, a few KB; a larger file is not read.
+constexpr size_t kMaxRecordBytes = 64 << 10;
 
 // The national forecasts' clock.
 constexpr int kLocalOffsetSeconds = 8 * 3600;

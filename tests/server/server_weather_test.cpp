@@ -86,6 +86,12 @@ TEST(WeatherPagesByFeed, MadeUpFiguresOnlyByNameAndNoPageWithoutAUsableRecord) {
     days += std::string(i ? "," : "") + "{\"date\":\"" + AddDays(today, i) + "\",\"high\":20,\"low\":10,\"am\":\"sun\"}";
   zel::test::TempDir data;
   data.Write("forecasts/58367.json", "{\"days\":[" + days + "]}");
+  // 24 MB of a record no feed writes: not even read.
+  std::string huge;
+  for (int i = 0; huge.size() < (24u << 20); ++i)
+    huge += std::string(i ? "," : "") + "{\"date\":\"" + AddDays(today, i) + "\",\"high\":20,\"low\":10,\"am\":\"sun\",\"pm\":\"" +
+            std::string(100, 'x') + "\"}";
+  data.Write("forecasts/59287.json", "{\"days\":[" + huge + "]}");
   const std::string pages[] = {"/nmc/citySearch.do?cityid=", "/forecast/24time.jsp?sta_id=",
                                "/forecast/qushi.jsp?sta_id=", "/online/forecast/", "/online/wind/",
                                "/cgi-bin/region?PRG=citybild&WMO="};
@@ -98,6 +104,7 @@ TEST(WeatherPagesByFeed, MadeUpFiguresOnlyByNameAndNoPageWithoutAUsableRecord) {
       {"open-meteo", "54511", {503, 503, 503, 503, 503, 200}, false},
       {"met-norway", "54511", {503, 503, 503, 503, 503, 200}, false},
       {"open-meteo", "58367", {200, 200, 503, 200, 200, 200}, false},
+      {"open-meteo", "59287", {503, 503, 503, 503, 503, 200}, false},
       {"demo", "54511", {200, 200, 200, 200, 200, 200}, true},
       {"demo", "58367", {200, 200, 200, 200, 200, 200}, true},  // the record where it serves, else demo
       {"off", "58367", {404, 404, 404, 404, 404, 404}, false},
