@@ -23,7 +23,9 @@ struct HttpRequest {
   std::string ifModifiedSince;  // sent as it is when not empty
   long connectTimeoutMs = 5000;
   long totalTimeoutMs = 30000;
-  size_t maxBytes = 32u << 20;
+  // Real answers are well under 1 MB (100 locations, a week, hourly); the
+  // whole answer is parsed in memory, so the cap bounds the feed's memory.
+  size_t maxBytes = 8u << 20;
 };
 
 HttpAnswer HttpGet(const HttpRequest& req, const std::atomic<bool>* abort = nullptr);

@@ -345,7 +345,7 @@ TEST(Feed, StateFilesFromOutsideNeitherHangNorGrowTheFeed) {
 
 TEST(Feed, AProvidersTextGoesIntoTheLogCutShortOnOneLine) {
   Rig rig;
-  std::string reason = "bad\n2026-12-01 00:00:00 forged line\r\n" + std::string(8 << 20, 'e');
+  std::string reason = "bad\n2026-12-01 00:00:00 forged line\r\n" + std::string(7 << 20, 'e');
   rig.fake.OpenMeteo([&](const httplib::Request&, httplib::Response& res) {
     res.status = 400;
     res.set_content(Json{{"error", true}, {"reason", reason}}.dump(), "application/json");
