@@ -21,6 +21,15 @@ inline simdjson::dom::parser& Parser() {
   return p;
 }
 
+// Gives the thread's parser buffers back once an answer of bodySize has
+// been read, when it was large: they keep the size of the largest answer.
+struct ShrinkParserAfter {
+  size_t bodySize;
+  ~ShrinkParserAfter() {
+    if (bodySize > (1u << 20)) Parser() = simdjson::dom::parser();
+  }
+};
+
 inline std::optional<double> Num(element v) {
   double d;
   if (v.is_double())

@@ -41,6 +41,7 @@ std::optional<FeedForecast> ParseMetNorway(const std::string& body, const Locati
     if (why) *why = w;
     return std::nullopt;
   };
+  json::ShrinkParserAfter shrink{body.size()};
   json::element root;
   if (json::Parser().parse(body).get(root) || !root.is_object()) return fail("answer is not a JSON object");
   if (std::string bad = ImpossibleMetNorway(root); !bad.empty()) {

@@ -155,6 +155,7 @@ std::string OpenMeteoUrl(const std::string& base, const std::vector<Location>& l
 }
 
 OpenMeteoAnswer ParseOpenMeteo(const std::string& body, const std::vector<Location>& locations, std::time_t issued) {
+  json::ShrinkParserAfter shrink{body.size()};
   OpenMeteoAnswer out;
   json::element root;
   if (json::Parser().parse(body).get(root)) {
