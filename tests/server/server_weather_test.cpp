@@ -16,6 +16,19 @@
 namespace zel::server::test {
 namespace {
 
+// A companion on a loopback port whose today is fixed; the port closes before the companion goes.
+struct ServedOn {
+  std::ostringstream log;
+  CompanionServer companion;
+  HttpLoopback http;
+  ServedOn(const ServerOptions& o, const std::string& today) : companion(o, log) {
+    companion.Load();
+    companion.today = [today] { return today; };
+    companion.Mount(http.http());
+    http.Start();
+  }
+};
+
 TEST_F(WeatherPages, StationsOfEveryBlockParseIntoFullDemoRecords) {
   app.UseServer(SharedServer::Get().base());
   // Warm and cold, north and south; all stations: server_stations_tests.
@@ -41,14 +54,8 @@ TEST_F(WeatherPages, ProviderRecordsAreServedAsTheyAreWithoutTheDemoLabel) {
   data.Write("forecasts/58367.json", "{ not json");
   ServerOptions o = TestOptions();
   o.dataDir = data.path();
-  std::ostringstream log;
-  CompanionServer companion(o, log);
-  companion.Load();
-  companion.today = [today] { return today; };
-  HttpLoopback http;
-  companion.Mount(http.http());
-  http.Start();
-  app.UseServer(http.base());
+  ServedOn served(o, today);
+  app.UseServer(served.http.base());
 
   Records r = FetchAll(app, "54511");
   ASSERT_EQ(r.cc.size(), 16u);
@@ -74,7 +81,7 @@ TEST_F(WeatherPages, ProviderRecordsAreServedAsTheyAreWithoutTheDemoLabel) {
   Records broken = FetchAll(app, "58367");
   ASSERT_EQ(broken.cc.size(), 16u);
   EXPECT_TRUE(Demo(broken.cc[4]));
-  EXPECT_NE(log.str().find("58367.json not used"), std::string::npos) << log.str();
+  EXPECT_NE(served.log.str().find("58367.json not used"), std::string::npos) << served.log.str();
 }
 
 TEST(WeatherPagesByFeed, MadeUpFiguresOnlyByNameAndNoPageWithoutAUsableRecord) {
@@ -114,14 +121,8 @@ TEST(WeatherPagesByFeed, MadeUpFiguresOnlyByNameAndNoPageWithoutAUsableRecord) {
     ServerOptions o = TestOptions();
     o.stateDir = data.path();
     o.feed = c.feed;
-    std::ostringstream log;
-    CompanionServer companion(o, log);
-    companion.Load();
-    companion.today = [today] { return today; };
-    HttpLoopback http;
-    companion.Mount(http.http());
-    http.Start();
-    httplib::Client client("127.0.0.1", http.port());
+    ServedOn served(o, today);
+    httplib::Client client("127.0.0.1", served.http.port());
     bool demo = false;
     for (size_t i = 0; i < 6; ++i) {
       std::string path = pages[i] + std::string(c.station) + (pages[i].back() == '/' ? ".htm" : "");
