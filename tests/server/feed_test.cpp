@@ -28,23 +28,18 @@ const char* kCoordinates =
 const std::map<std::string, std::string> kStations = {
     {"54511", "Beijing"}, {"58367", "Shanghai"}, {"59287", "Guangzhou"}, {"50953", "Harbin"}, {"99999", "Nowhere"}};
 
-std::string HttpNow(std::time_t t) {
+std::string UtcText(std::time_t t, const char* format) {
   char buf[64];
   std::tm tm{};
   gmtime_r(&t, &tm);
-  std::strftime(buf, sizeof buf, "%a, %d %b %Y %H:%M:%S GMT", &tm);
+  std::strftime(buf, sizeof buf, format, &tm);
   return buf;
 }
+std::string HttpNow(std::time_t t) { return UtcText(t, "%a, %d %b %Y %H:%M:%S GMT"); }
 
 size_t Commas(const std::string& s) { return size_t(std::count(s.begin(), s.end(), ',')); }
 
-std::string IsoUtc(std::time_t t) {
-  char buf[32];
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
-  return buf;
-}
+std::string IsoUtc(std::time_t t) { return UtcText(t, "%Y-%m-%dT%H:%M:%SZ"); }
 
 // The instant figures of one MET Norway step.
 Json& Step(Json& answer, size_t i) { return answer["properties"]["timeseries"][i]["data"]["instant"]["details"]; }
