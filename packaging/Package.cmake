@@ -18,7 +18,7 @@ install(CODE "
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zelmora)
-set(CPACK_PACKAGE_VERSION 5.9)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Zelmora developers <zelmora@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "weather forecasts, lunar calendar and lookups for Chinese-speaking users")
 set(CPACK_PACKAGE_DESCRIPTION "A single-window desktop utility: forecasts from three weather sites,\na lunar perpetual calendar, mobile-number and IP lookups, postal and area\ncodes, with a companion server for the lookups.")

@@ -21,7 +21,7 @@ log() { printf 'deps.sh: %s\n' "$*" >&2; }
 
 PKGS=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
       libz-mingw-w64-dev wine wine64 nsis locales fonts-noto-cjk xvfb xauth
-      cmake ninja-build dpkg-dev libboost1.81-dev nlohmann-json3-dev)
+      cmake ninja-build dpkg-dev python3 libboost1.81-dev nlohmann-json3-dev)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Windows programs (scripts/windows/build.sh) and runs their tests
-# under Wine in a Wine prefix of the build folder.
+# Builds the Windows programs and their packages (scripts/windows/package.sh)
+# and runs their tests under Wine in a Wine prefix of the build folder, then
+# the packages' own test in a scratch prefix.
 #   scripts/windows/test.sh [WIN_BUILD_DIR [LINUX_BUILD_DIR]]
 # With a Linux build folder the Windows CLI and server are also compared
 # against it.
@@ -9,8 +10,8 @@ cd "$(dirname "$0")/../.."
 dir=${1:-build-win}
 linux=${2:-}
 t0=$SECONDS
-scripts/windows/build.sh "$dir"
-echo "windows build: $((SECONDS - t0)) s"
+scripts/windows/package.sh "$dir"
+echo "windows build and packages: $((SECONDS - t0)) s"
 # Only Windows' own DLLs: anything else (zlib1, libstdc++, winpthread) would
 # be missing on a Windows where Wine's copies are not.
 for exe in "$dir"/app/*.exe; do
@@ -28,6 +29,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
   wineserver -w
+  # Untouched by the tests: the packages' test starts from a copy of it.
+  rm -rf "$dir/wine-pristine"
+  cp -a "$WINEPREFIX" "$dir/wine-pristine"
 fi
 t1=$SECONDS
 ctest --test-dir "$dir" --output-on-failure -j"${JOBS:-$(nproc)}" --timeout 600
@@ -36,4 +40,6 @@ if [ -n "$linux" ]; then
   tests/windows/server_matches_linux.sh "$linux/app/zelmora-server" "$dir/app/zelmora-server.exe" "$dir/app/serverdata"
 fi
 wineserver -w
-echo "windows tests under Wine: $((SECONDS - t1)) s"
+t2=$SECONDS
+tests/windows/installer_test.sh "$dir"/dist/zelmora-*-setup.exe "$dir"/dist/zelmora-*-win64.zip "$dir/wine-pristine"
+echo "windows tests under Wine: $((SECONDS - t1)) s (packages: $((SECONDS - t2)) s)"
