@@ -16,6 +16,7 @@ PKGS=(
   python3-phonenumbers nlohmann-json3-dev tzdata libsimdjson-dev
   libboost1.81-dev
   dpkg-dev appstream desktop-file-utils x11-utils dbus curl
+  openbox
 )
 
 missing=()

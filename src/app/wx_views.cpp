@@ -133,6 +133,32 @@ void KeepSiteDataInMemory() {
   cls->constructor = MakeContextWithoutSiteData;
 }
 
+// Views draw without the engine's GPU path: that path leaves blank what a
+// message box uncovers (it paints on its own frames, not on the display's
+// exposures), and each engine process is lighter without it. Decided as the
+// view is made: switched later, a view made while hidden never finishes
+// its first page.
+GObject* (*g_makeView)(GType, guint, GObjectConstructParam*) = nullptr;
+
+GObject* MakeViewWithoutGpu(GType type, guint n, GObjectConstructParam* params) {
+  for (guint i = 0; i < n; ++i)
+    if (g_strcmp0(params[i].pspec->name, "settings") == 0 && !g_value_get_object(params[i].value)) {
+      WebKitSettings* s = webkit_settings_new();
+      webkit_settings_set_hardware_acceleration_policy(s, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+      g_value_take_object(params[i].value, s);
+    }
+  return g_makeView(type, n, params);
+}
+
+void DrawWithoutGpu() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  auto* cls = G_OBJECT_CLASS(g_type_class_ref(WEBKIT_TYPE_WEB_VIEW));
+  g_makeView = cls->constructor;
+  cls->constructor = MakeViewWithoutGpu;
+}
+
 int g_scriptDepth = 0;
 int g_viewsMade = 0;
 std::set<WxBrowser*> g_browsers;  // user-interface thread only
@@ -191,6 +217,7 @@ wxWebView* WxBrowser::View() {
 void WxBrowser::CreateView() {
   if (view_) return;
   KeepSiteDataInMemory();  // before the first view makes the engine's context
+  DrawWithoutGpu();
   view_ = wxWebView::New(this, wxID_ANY, wxWebViewDefaultURLStr, wxDefaultPosition, GetClientSize());
   ++g_viewsMade;
   WebKitWebView* native = Native(view_);
