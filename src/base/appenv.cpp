@@ -23,8 +23,23 @@ std::atomic<int> g_online{-1};  // -1: ask the system
 
 }  // namespace
 
+namespace {
+
+// The program's paths are UTF-8 on every system; a narrow std::filesystem
+// path would read them in Windows' ANSI code page instead.
+std::filesystem::path FsPath(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+std::string Utf8(const std::filesystem::path& p) {
+  std::u8string s = p.generic_u8string();
+  return std::string(s.begin(), s.end());
+}
+
+}  // namespace
+
 std::string NormalFolder(const std::string& path) {
-  std::string s = std::filesystem::path(path).lexically_normal().generic_string();
+  std::string s = Utf8(FsPath(path).lexically_normal());
+  // A network folder (//host/share, from \\host\share) keeps the two
+  // slashes that make it one.
+  if (path.rfind("//", 0) == 0 && path.rfind("///", 0) != 0 && s.rfind("//", 0) != 0) s = "/" + s;
   return s.empty() ? "./" : IncludeBackslash(s);
 }
 
@@ -33,27 +48,37 @@ namespace {
 // The server's generated data is large and only the server reads it.
 constexpr const char* kServerData = "serverdata";
 
+// What a portable folder holds besides its data: the programs and what
+// they write while they run.
+bool ProgramFile(const std::string& name) {
+  std::string n = FoldCase(name);
+  auto endsWith = [&](std::string_view x) {
+    return n.size() >= x.size() && n.compare(n.size() - x.size(), x.size(), x) == 0;
+  };
+  return n.rfind("zelmora", 0) == 0 || endsWith(".exe") || endsWith(".dll") || n == "server.log" || n[0] == '.';
+}
+
 void CopyMissing(const std::filesystem::path& from, const std::filesystem::path& to, bool top) {
   namespace fs = std::filesystem;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(from, ec)) {
-    std::string name = e.path().filename().string();
-    if (top && name == kServerData) continue;
+    std::string name = Utf8(e.path().filename());
+    if (top && (name == kServerData || ProgramFile(name))) continue;
     // Links are not followed: nothing outside the share folder is copied.
     if (e.is_symlink(ec)) continue;
-    fs::path target = to / name;
+    fs::path target = to / e.path().filename();
     if (e.is_directory(ec)) {
-      if (CreateDir(target.string())) CopyMissing(e.path(), target, false);
+      if (CreateDir(Utf8(target))) CopyMissing(e.path(), target, false);
     } else if (e.is_regular_file(ec) && !fs::exists(fs::symlink_status(target, ec))) {
       // Fresh, user-writable copies whatever the share's own modes are.
-      CopyFile(e.path().string(), target.string());
+      CopyFile(Utf8(e.path()), Utf8(target));
     }
   }
 }
 
 bool CreateDirs(const std::string& path) {
   std::error_code ec;
-  std::filesystem::create_directories(path, ec);
+  std::filesystem::create_directories(FsPath(path), ec);
   return DirExists(path);
 }
 
@@ -69,17 +94,18 @@ std::string InstalledShareFolder(const std::string& exeFolder) {
 
 AppFolders LocateAppFolders(const std::string& exeFolder) {
   std::string exe = NormalFolder(exeFolder);
-  AppFolders f{exe, exe, false};
-  if (FileExists(exe + "Sys.ini")) return f;
-  std::string share = InstalledShareFolder(exe);
-  if (share.empty()) return f;
+  std::string share = FileExists(exe + "Sys.ini") ? std::string() : InstalledShareFolder(exe);
+  // A portable folder that cannot be written (unpacked into Program Files,
+  // on a read-only medium) is a share like an installed one.
+  if (share.empty() && !FolderWritable(exe)) share = exe;
+  if (share.empty()) return {exe, exe, false};
   std::string user = UserDataFolder();
   return {user.empty() ? share : user, share, !user.empty()};
 }
 
 bool FillUserFolder(const AppFolders& folders) {
   if (!CreateDirs(folders.app)) return false;
-  if (folders.app != folders.shared) CopyMissing(folders.shared, folders.app, true);
+  if (folders.app != folders.shared) CopyMissing(FsPath(folders.shared), FsPath(folders.app), true);
   CreateDir(folders.app + "Download");
   return true;
 }

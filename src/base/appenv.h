@@ -15,8 +15,10 @@ std::string ExecutableFolder();
 
 // Where the program keeps its files. A build or portable folder (one that
 // holds Sys.ini, or has no installed share folder beside it) is used as it
-// is. In an installed tree (<prefix>/bin with <prefix>/share/zelmora) the
-// shipped data is read-only and each user gets $XDG_DATA_HOME/zelmora/.
+// is when it can be written. In an installed tree (<prefix>/bin with
+// <prefix>/share/zelmora), or a portable folder that cannot be written, the
+// shipped data is read-only and each user gets a folder of their own
+// (UserDataFolder).
 struct AppFolders {
   std::string app;     // AppPath: everything is read from and written to here
   std::string shared;  // the shipped data; the same as app outside an installed tree
@@ -26,13 +28,15 @@ struct AppFolders {
 // <prefix>/libexec/zelmora, or empty when there is none.
 std::string InstalledShareFolder(const std::string& exeFolder);
 // $XDG_DATA_HOME/zelmora/ (an absolute XDG_DATA_HOME only), else
-// ~/.local/share/zelmora/; empty when no home folder is known.
+// ~/.local/share/zelmora/; on Windows %APPDATA%\Zelmora\ (an absolute
+// APPDATA only, else the user's roaming application data folder). Empty
+// when no such folder is known.
 std::string UserDataFolder();
 // Decides, writes nothing.
 AppFolders LocateAppFolders(const std::string& exeFolder);
 // Copies into app every file of shared that app lacks, never replacing one
-// (the server's own data stays shared), and makes Download/. False when the
-// folder cannot be made.
+// (the server's own data stays shared, the programs stay where they are),
+// and makes Download/. False when the folder cannot be made.
 bool FillUserFolder(const AppFolders& folders);
 // Locate, then fill an installed user's folder. When that folder cannot be
 // made the shared data is used as it is (read-only: settings are not kept).

@@ -7,5 +7,8 @@ namespace zel {
 
 // path without "." and ".." steps, with exactly one trailing '/'.
 std::string NormalFolder(const std::string& path);
+// True when files can be made in folder (tried on Windows, where rights
+// are not told by modes).
+bool FolderWritable(const std::string& folder);
 
 }  // namespace zel

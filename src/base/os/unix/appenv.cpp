@@ -32,6 +32,8 @@ std::string UserDataFolder() {
   return home.empty() ? std::string() : NormalFolder(home + "/.local/share/zelmora/");
 }
 
+bool FolderWritable(const std::string& folder) { return ::access(folder.c_str(), W_OK) == 0; }
+
 bool HasNetworkInterface() {
   ifaddrs* list = nullptr;
   if (::getifaddrs(&list) != 0) return false;

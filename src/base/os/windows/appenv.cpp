@@ -10,6 +10,7 @@
 // clang-format on
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "base/os/appenv_os.h"
@@ -21,6 +22,11 @@ namespace {
 std::string ForwardSlashes(std::string s) {
   std::replace(s.begin(), s.end(), '\\', '/');
   return s;
+}
+
+bool Absolute(const std::string& path) {
+  return (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '/') ||
+         path.rfind("//", 0) == 0;
 }
 
 }  // namespace
@@ -35,12 +41,30 @@ std::string ExecutableFolder() {
 }
 
 std::string UserDataFolder() {
-  PWSTR roaming = nullptr;
-  std::string out;
-  if (::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming) == S_OK)
-    out = NormalFolder(ForwardSlashes(os::Narrow(roaming)) + "/Zelmora/");
-  ::CoTaskMemFree(roaming);
-  return out;
+  // APPDATA as the environment names it (a moved profile, a test), else
+  // where the system keeps it.
+  std::string roaming;
+  std::wstring env(32768, L'\0');
+  DWORD n = ::GetEnvironmentVariableW(L"APPDATA", env.data(), static_cast<DWORD>(env.size()));
+  if (n > 0 && n < env.size()) roaming = ForwardSlashes(os::Narrow(std::wstring_view(env.data(), n)));
+  if (!Absolute(roaming)) {
+    roaming.clear();
+    PWSTR known = nullptr;
+    if (::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &known) == S_OK)
+      roaming = ForwardSlashes(os::Narrow(known));
+    ::CoTaskMemFree(known);
+  }
+  return roaming.empty() ? std::string() : NormalFolder(roaming + "/Zelmora/");
+}
+
+bool FolderWritable(const std::string& folder) {
+  // Rights, a read-only medium or UAC: only a try tells.
+  std::wstring probe = os::Wide(folder + ".writable-" + std::to_string(::GetCurrentProcessId()));
+  HANDLE h = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(h);
+  return true;
 }
 
 bool HasNetworkInterface() {
