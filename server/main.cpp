@@ -3,6 +3,7 @@
 #include <iostream>
 #include <thread>
 
+#include "base/console.h"
 #include "server/companion.h"
 #include "server/feed/feed.h"
 #include "server/http.h"
@@ -10,6 +11,8 @@
 
 int main(int argc, char** argv) {
   using namespace zel::server;
+  // Paths in the arguments (a Chinese folder name) arrive whole on Windows too.
+  zel::UseUtf8Console(argc, argv);
   ServerOptions o;
   bool help = false;
   if (auto err = ParseArgs(std::vector<std::string>(argv + 1, argv + argc), o, help)) {

@@ -7,8 +7,9 @@
 
 namespace zel::server::os {
 
-// Before any thread starts: stop requests (SIGINT and SIGTERM; Ctrl+C and
-// closing the console on Windows) are kept for WaitForStopRequest, and a
+// Before any thread starts: stop requests (SIGINT and SIGTERM; on Windows
+// Ctrl+C, closing the console and the stop event of the window that
+// started the server) are kept for WaitForStopRequest, and a
 // write to a closed connection is an error, not the end of the process.
 void PrepareStopRequests();
 // Blocks until a stop request comes; its name for the log.

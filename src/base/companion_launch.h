@@ -5,15 +5,18 @@
 // A server that is already there (./run.sh, the user unit) is left alone.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/appenv.h"
 
 namespace zel {
+
+// A process the launcher started: a pid on Linux, a process id on Windows.
+using ProcessId = int64_t;
 
 struct LoopbackEndpoint {
   std::string host;  // numeric: "127.0.0.1", "::1"
@@ -32,8 +35,8 @@ std::vector<LoopbackEndpoint> ConfiguredLoopbackEndpoints();
 // True when a TCP connection to the endpoint is accepted within timeout.
 bool Answers(const LoopbackEndpoint& e, std::chrono::milliseconds timeout);
 
-// zelmora-server beside the executable, else in <prefix>/libexec/zelmora/;
-// empty when neither is there.
+// zelmora-server beside the executable, else (Linux) in
+// <prefix>/libexec/zelmora/; empty when neither is there.
 std::string FindCompanionServer(const std::string& exeFolder);
 
 class CompanionLauncher {
@@ -54,47 +57,54 @@ class CompanionLauncher {
     int maxTries = 5;
   };
 
-  CompanionLauncher() = default;
+  CompanionLauncher();
   CompanionLauncher(const CompanionLauncher&) = delete;
   CompanionLauncher& operator=(const CompanionLauncher&) = delete;
-  ~CompanionLauncher() { StopAll(); }
+  ~CompanionLauncher();
 
   // Takes this window's share of the folder's lock, then starts a server on
   // every endpoint where nothing answers and waits until it answers (or
   // exits, or plan.wait passes). Returns the servers started. A server
   // lasts while any window of the folder does, however the windows end.
-  // Call from the main thread: without a lock file the kernel ties the
-  // server to the thread that started it.
+  // Call from the main thread: without a lock file Linux ties the server to
+  // the thread that started it.
   int StartMissing(const Plan& plan, const std::vector<LoopbackEndpoint>& endpoints);
   // Call now and then from the thread that called StartMissing, never
   // blocking: where a server of those endpoints has ended (or its keeper)
   // and nothing else answers, starts a new one, with the back-off of the
   // plan. Returns how many it started.
   int Watch();
-  // Gives up this window's share; when no other window holds one, stops the
-  // servers started here and waits for them (SIGKILL after grace).
+  // Gives up this window's share; when no other window holds one, the
+  // folder's servers are asked to stop and waited for (killed after grace).
   void StopAll(std::chrono::milliseconds grace = std::chrono::milliseconds(3000));
-  // The processes started (the servers' keepers).
-  const std::vector<pid_t>& children() const { return children_; }
+  // The processes started (on Linux the servers' keepers, on Windows the
+  // servers themselves).
+  const std::vector<ProcessId>& children() const { return children_; }
 
  private:
   static constexpr const char* kLockName = ".windows.lock";
   using Clock = std::chrono::steady_clock;
   struct Watched {
     LoopbackEndpoint ep;
-    pid_t pid = 0;  // ours while it runs
-    int tries = 0;  // starts since the server last ran a minute
+    ProcessId pid = 0;  // ours while it runs
+    int tries = 0;      // starts since the server last ran a minute
     Clock::time_point nextTry, started;
   };
+  // What the system keeps for the folder's lock and the processes started:
+  // os/<system>/companion_launch.cpp, as are the four functions after it.
+  struct System;
   void TakeLock(const Plan& plan);
-  pid_t Launch(const LoopbackEndpoint& e);
-  void Forget(pid_t pid);
+  ProcessId Spawn(const std::vector<std::string>& args);
+  // True (and forgotten by the system) once pid has ended.
+  bool Ended(ProcessId pid);
+  void StopSystem(std::chrono::milliseconds grace);
+  ProcessId Launch(const LoopbackEndpoint& e);
+  void Forget(ProcessId pid);
 
   Plan plan_;
   std::vector<Watched> watched_;
-  std::vector<pid_t> children_;
-  int lockFd_ = -1;
-  std::string lockPath_;
+  std::vector<ProcessId> children_;
+  std::unique_ptr<System> sys_;
 };
 
 // The words of ZEL_SERVER_ARGS without --listen and --port and their

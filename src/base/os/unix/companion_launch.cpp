@@ -1,3 +1,6 @@
+// The launcher on Linux: each server is forked with a keeper process that
+// holds it for the folder's windows, and the folder's lock is a flock on
+// .windows.lock.
 #include "base/companion_launch.h"
 
 #include <arpa/inet.h>
@@ -10,62 +13,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <optional>
-#include <sstream>
 #include <thread>
 
 #include "base/files.h"
-#include "base/server_wait.h"
-#include "base/text.h"
+#include "base/os/companion_os.h"
 
 namespace zel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-std::optional<LoopbackEndpoint> ParseLoopback(const std::string& base) {
-  std::string s = FoldCase(Trim(base));
-  size_t scheme = s.find("://");
-  if (scheme != std::string::npos) {
-    if (s.compare(0, scheme, "http") != 0) return std::nullopt;
-    s = s.substr(scheme + 3);
-  }
-  s = s.substr(0, s.find_first_of("/?#"));
-  std::string host, port;
-  if (!s.empty() && s[0] == '[') {
-    size_t close = s.find(']');
-    if (close == std::string::npos) return std::nullopt;
-    host = s.substr(1, close - 1);
-    if (close + 1 < s.size()) {
-      if (s[close + 1] != ':') return std::nullopt;
-      port = s.substr(close + 2);
-    }
-  } else {
-    size_t colon = s.find(':');
-    host = s.substr(0, colon);
-    if (colon != std::string::npos) port = s.substr(colon + 1);
-  }
-  int n = 80;
-  if (!port.empty()) {
-    if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
-    n = std::stoi(port);
-    if (n < 1 || n > 65535) return std::nullopt;
-  }
-  if (host == "localhost") return LoopbackEndpoint{"127.0.0.1", n};
-  in_addr a4{};
-  if (::inet_pton(AF_INET, host.c_str(), &a4) == 1 && (ntohl(a4.s_addr) >> 24) == 127) return LoopbackEndpoint{host, n};
-  in6_addr a6{};
-  if (::inet_pton(AF_INET6, host.c_str(), &a6) == 1 && IN6_IS_ADDR_LOOPBACK(&a6)) return LoopbackEndpoint{"::1", n};
-  return std::nullopt;
-}
 
 bool Reaped(pid_t pid) {
   int status = 0;
@@ -146,7 +108,7 @@ void NoInputLogTo(int logFd) {
 // Everything the child needs is made before fork. With a lock the server is
 // held by a keeper; without one (a folder that cannot be written) it ends
 // with the thread that forked it, the window's main thread.
-pid_t Spawn(const std::vector<std::string>& args, int logFd, int lockFd) {
+pid_t SpawnProcess(const std::vector<std::string>& args, int logFd, int lockFd) {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -164,31 +126,27 @@ pid_t Spawn(const std::vector<std::string>& args, int logFd, int lockFd) {
   ExecServer(argv.data(), envp.data(), logFd, parent);
 }
 
-// Never destroyed: the window stops its servers itself, then ends with _exit.
-CompanionLauncher& g_launcher = *new CompanionLauncher;
-
 }  // namespace
 
-std::vector<LoopbackEndpoint> LoopbackEndpoints(const std::vector<std::string>& bases) {
-  std::vector<LoopbackEndpoint> out;
-  for (const auto& b : bases) {
-    auto e = ParseLoopback(b);
-    if (!e) continue;
-    auto same = std::find_if(out.begin(), out.end(), [&](const LoopbackEndpoint& o) { return o.port == e->port; });
-    if (same == out.end())
-      out.push_back(*e);
-    else if (same->host != e->host)
-      std::fprintf(stderr, "zelmora: no server is started for %s:%d; its port is served on %s\n", e->host.c_str(),
-                   e->port, same->host.c_str());
-  }
-  return out;
+struct CompanionLauncher::System {
+  int lockFd = -1;  // this window's share of the folder's lock
+  std::string lockPath;
+};
+
+CompanionLauncher::CompanionLauncher() : sys_(new System) {}
+CompanionLauncher::~CompanionLauncher() { StopAll(); }
+
+namespace os {
+
+std::optional<std::string> NumericLoopback(const std::string& host) {
+  in_addr a4{};
+  if (::inet_pton(AF_INET, host.c_str(), &a4) == 1 && (ntohl(a4.s_addr) >> 24) == 127) return host;
+  in6_addr a6{};
+  if (::inet_pton(AF_INET6, host.c_str(), &a6) == 1 && IN6_IS_ADDR_LOOPBACK(&a6)) return "::1";
+  return std::nullopt;
 }
 
-std::vector<LoopbackEndpoint> ConfiguredLoopbackEndpoints() {
-  std::vector<std::string> bases;
-  for (const char* key : {"Lookup", "Update", "CC", "CN", "Online"}) bases.push_back(ServerBase(key));
-  return LoopbackEndpoints(bases);
-}
+}  // namespace os
 
 bool Answers(const LoopbackEndpoint& e, milliseconds timeout) {
   sockaddr_storage addr{};
@@ -229,40 +187,31 @@ std::string FindCompanionServer(const std::string& exeFolder) {
 }
 
 void CompanionLauncher::TakeLock(const Plan& plan) {
-  if (lockFd_ >= 0 || plan.appFolder.empty()) return;
+  if (sys_->lockFd >= 0 || plan.appFolder.empty()) return;
   // Never through a link, never a FIFO; another process holding the lock
   // is waited for a bounded time, then the servers are this window's alone.
-  lockPath_ = plan.appFolder + kLockName;
-  lockFd_ = OpenRegularFile(lockPath_, OpenFor::kWrite);
-  if (lockFd_ < 0) {
-    std::fprintf(stderr, "zelmora: %s is not a plain file; the server is not shared\n", lockPath_.c_str());
+  sys_->lockPath = plan.appFolder + kLockName;
+  sys_->lockFd = OpenRegularFile(sys_->lockPath, OpenFor::kWrite);
+  if (sys_->lockFd < 0) {
+    std::fprintf(stderr, "zelmora: %s is not a plain file; the server is not shared\n", sys_->lockPath.c_str());
     return;
   }
   auto until = Clock::now() + plan.lockWait;
-  while (::flock(lockFd_, LOCK_SH | LOCK_NB) != 0) {
+  while (::flock(sys_->lockFd, LOCK_SH | LOCK_NB) != 0) {
     if (errno != EWOULDBLOCK || Clock::now() >= until) {
-      std::fprintf(stderr, "zelmora: %s stays locked; the server is not shared\n", lockPath_.c_str());
-      ::close(lockFd_);
-      lockFd_ = -1;
+      std::fprintf(stderr, "zelmora: %s stays locked; the server is not shared\n", sys_->lockPath.c_str());
+      ::close(sys_->lockFd);
+      sys_->lockFd = -1;
       return;
     }
     std::this_thread::sleep_for(milliseconds(50));
   }
 }
 
-pid_t CompanionLauncher::Launch(const LoopbackEndpoint& e) {
-  const Plan& plan = plan_;
-  std::vector<std::string> args{plan.serverExe};
-  if (!plan.dataDir.empty()) args.insert(args.end(), {"--data", plan.dataDir});
-  if (!plan.stateDir.empty()) args.insert(args.end(), {"--state", plan.stateDir});
-  if (!plan.appFolder.empty())
-    args.insert(args.end(), {"--stations", plan.appFolder + "Weather.ini", "--images", plan.appFolder + "images"});
-  args.insert(args.end(), plan.extraArgs.begin(), plan.extraArgs.end());
-  // Last, so nothing before can move the server off its address.
-  args.insert(args.end(), {"--listen", e.host, "--port", std::to_string(e.port)});
+ProcessId CompanionLauncher::Spawn(const std::vector<std::string>& args) {
   // The log is a plain file of the folder, or the server writes to our
   // own stderr: a FIFO there would hang us, a link would write elsewhere.
-  std::string logPath = plan.appFolder + "server.log";
+  std::string logPath = plan_.appFolder + "server.log";
   int logFd = OpenRegularFile(logPath, OpenFor::kWrite);
   if (logFd >= 0) {
     if (::ftruncate(logFd, 0) != 0) {
@@ -272,103 +221,29 @@ pid_t CompanionLauncher::Launch(const LoopbackEndpoint& e) {
   } else {
     std::fprintf(stderr, "zelmora: %s is not a plain file; the server logs here\n", logPath.c_str());
   }
-  int keeperLock = lockFd_ < 0 ? -1 : OpenRegularFile(lockPath_, OpenFor::kWrite);
-  pid_t pid = Spawn(args, logFd, keeperLock);
+  int keeperLock = sys_->lockFd < 0 ? -1 : OpenRegularFile(sys_->lockPath, OpenFor::kWrite);
+  pid_t pid = SpawnProcess(args, logFd, keeperLock);
   if (keeperLock >= 0) ::close(keeperLock);
   if (logFd >= 0) ::close(logFd);
-  if (pid > 0) children_.push_back(pid);
   return pid;
 }
 
-void CompanionLauncher::Forget(pid_t pid) { children_.erase(std::remove(children_.begin(), children_.end(), pid), children_.end()); }
+bool CompanionLauncher::Ended(ProcessId pid) { return Reaped(static_cast<pid_t>(pid)); }
 
-int CompanionLauncher::StartMissing(const Plan& plan, const std::vector<LoopbackEndpoint>& endpoints) {
-  if (plan.serverExe.empty()) return 0;
-  plan_ = plan;
-  // Taken before probing, so a server seen answering is not stopped under
-  // us; a keeper already stopping its server is waited for.
-  TakeLock(plan);
-  int started = 0;
-  for (const auto& e : endpoints) {
-    Watched w;
-    w.ep = e;
-    if (!Answers(e, milliseconds(300)) && (w.pid = Launch(e)) > 0) {
-      w.tries = 1;
-      w.started = Clock::now();
-      auto deadline = w.started + plan.wait;
-      while (Clock::now() < deadline) {
-        if (Answers(e, milliseconds(200))) {
-          ++started;
-          break;
-        }
-        if (Reaped(w.pid)) {  // the port is taken, or the program cannot run here
-          Forget(w.pid);
-          w.pid = 0;
-          break;
-        }
-        std::this_thread::sleep_for(milliseconds(50));
-      }
-    }
-    w.nextTry = Clock::now() + plan.firstRetry;
-    watched_.push_back(w);
-  }
-  return started;
-}
-
-int CompanionLauncher::Watch() {
-  int started = 0;
-  auto now = Clock::now();
-  for (Watched& w : watched_) {
-    if (w.pid > 0) {
-      if (!Reaped(w.pid)) {
-        if (now - w.started >= std::chrono::minutes(1)) w.tries = 0;
-        continue;
-      }
-      // Ended, or its keeper did (the server follows its keeper).
-      Forget(w.pid);
-      w.pid = 0;
-      w.nextTry = now + plan_.firstRetry * (1 << std::min(w.tries > 0 ? w.tries - 1 : 0, 10));
-      continue;
-    }
-    if (now < w.nextTry || w.tries > plan_.maxTries) continue;
-    // Another window's server, ./run.sh's or the user unit's serves it.
-    if (Answers(w.ep, milliseconds(100))) {
-      w.tries = 0;
-      w.nextTry = now + std::chrono::seconds(2);
-      continue;
-    }
-    if (w.tries == plan_.maxTries) {
-      std::fprintf(stderr, "zelmora: the server for %s:%d ended %d times; not started again\n", w.ep.host.c_str(),
-                   w.ep.port, w.tries);
-      ++w.tries;
-      continue;
-    }
-    w.pid = Launch(w.ep);
-    ++w.tries;
-    w.started = now;
-    if (w.pid > 0) {
-      ++started;
-    } else {
-      w.pid = 0;
-      w.nextTry = now + plan_.firstRetry * (1 << std::min(w.tries - 1, 10));
-    }
-  }
-  return started;
-}
-
-void CompanionLauncher::StopAll(milliseconds grace) {
-  if (lockFd_ >= 0) {
+void CompanionLauncher::StopSystem(milliseconds grace) {
+  if (sys_->lockFd >= 0) {
     // Alone when our share becomes the whole lock; else other windows still
     // use the servers and their keepers stay for them.
-    bool alone = ::flock(lockFd_, LOCK_EX | LOCK_NB) == 0;
-    ::close(lockFd_);  // the keepers stop their servers once it is free
-    lockFd_ = -1;
+    bool alone = ::flock(sys_->lockFd, LOCK_EX | LOCK_NB) == 0;
+    ::close(sys_->lockFd);  // the keepers stop their servers once it is free
+    sys_->lockFd = -1;
     if (!alone) children_.clear();
   } else {
-    for (pid_t pid : children_) ::kill(pid, SIGTERM);
+    for (ProcessId pid : children_) ::kill(static_cast<pid_t>(pid), SIGTERM);
   }
   auto deadline = Clock::now() + grace;
-  for (pid_t pid : children_) {
+  for (ProcessId id : children_) {
+    auto pid = static_cast<pid_t>(id);
     bool gone = Reaped(pid);
     while (!gone && Clock::now() < deadline) {
       std::this_thread::sleep_for(milliseconds(20));
@@ -379,44 +254,6 @@ void CompanionLauncher::StopAll(milliseconds grace) {
       ::waitpid(pid, nullptr, 0);
     }
   }
-  children_.clear();
-  watched_.clear();
 }
-
-std::vector<std::string> ExtraServerArgs(const std::string& words) {
-  std::istringstream in(words);
-  std::vector<std::string> out;
-  for (std::string w; in >> w;) {
-    if (w == "--listen" || w == "--port") {
-      std::fprintf(stderr, "zelmora: %s in ZEL_SERVER_ARGS is left out; Servers.ini names the address\n", w.c_str());
-      in >> w;
-      continue;
-    }
-    out.push_back(w);
-  }
-  return out;
-}
-
-void StartCompanionServers(const AppFolders& folders, const std::string& exeFolder) {
-  SetAppPath(folders.app);
-  CompanionLauncher::Plan plan;
-  plan.serverExe = FindCompanionServer(exeFolder);
-  if (DirExists(folders.shared + "serverdata")) plan.dataDir = folders.shared + "serverdata";
-  plan.appFolder = folders.app;
-  if (CreateDir(folders.app + "serverdata")) plan.stateDir = folders.app + "serverdata";
-  if (const char* extra = std::getenv("ZEL_SERVER_ARGS")) plan.extraArgs = ExtraServerArgs(extra);
-  // The window shows at once; what needs a server waits for it instead.
-  plan.wait = std::chrono::milliseconds(0);
-  const auto endpoints = ConfiguredLoopbackEndpoints();
-  g_launcher.StartMissing(plan, endpoints);
-  if (plan.serverExe.empty()) return;
-  ExpectServers(endpoints, std::chrono::milliseconds(8000));
-  AwaitServersOnDownload();
-}
-
-void WatchCompanionServers() { g_launcher.Watch(); }
-
-// Only from the main thread, before the process ends.
-void StopCompanionServers() { g_launcher.StopAll(); }
 
 }  // namespace zel
