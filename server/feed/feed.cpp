@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
@@ -87,7 +86,11 @@ std::optional<int> ParseInterval(const std::string& v) {
 
 std::map<std::string, Location> LoadCoordinates(const std::string& path, std::string* problems) {
   std::map<std::string, Location> out;
-  std::ifstream in(path);
+  // Through ReadFile: the path is UTF-8 on every system (a Chinese user
+  // folder on Windows), which a narrow ifstream there would not open.
+  std::string text;
+  ReadFile(path, text, kMaxTextFileBytes);
+  std::istringstream in(text);
   std::string line;
   int bad = 0;
   while (std::getline(in, line)) {
