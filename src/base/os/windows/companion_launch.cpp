@@ -197,30 +197,40 @@ std::string FindCompanionServer(const std::string& exeFolder) {
   return FileExists(path) ? path : std::string();
 }
 
-void CompanionLauncher::TakeLock(const Plan& plan) {
-  if (sys_->job) return;
-  // The folder's job is opened before its lock is waited for: a last
-  // window stopping the servers then leaves the job to us.
-  if (!plan.appFolder.empty() && DirExists(plan.appFolder)) sys_->job = MakeJob(JobName(plan.appFolder));
-  std::string path = plan.appFolder + kLockName;
-  HANDLE h = sys_->job ? OpenPlainFile(path, nullptr) : INVALID_HANDLE_VALUE;
+namespace {
+
+// A shared range of the folder's lock file, waited for a bounded time.
+HANDLE ShareLock(const std::string& path, milliseconds wait) {
+  HANDLE h = OpenPlainFile(path, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     std::fprintf(stderr, "zelmora: %s is not a plain file; the server is not shared\n", path.c_str());
-  } else {
-    auto until = std::chrono::steady_clock::now() + plan.lockWait;
-    for (;;) {
-      OVERLAPPED at{};
-      if (::LockFileEx(h, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
-        sys_->lock = h;
-        return;
-      }
-      if (::GetLastError() != ERROR_LOCK_VIOLATION || std::chrono::steady_clock::now() >= until) break;
-      ::Sleep(50);
-    }
-    std::fprintf(stderr, "zelmora: %s stays locked; the server is not shared\n", path.c_str());
-    ::CloseHandle(h);
+    return h;
   }
-  if (sys_->job) ::CloseHandle(sys_->job);
+  auto until = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    OVERLAPPED at{};
+    if (::LockFileEx(h, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) return h;
+    if (::GetLastError() != ERROR_LOCK_VIOLATION || std::chrono::steady_clock::now() >= until) break;
+    ::Sleep(50);
+  }
+  std::fprintf(stderr, "zelmora: %s stays locked; the server is not shared\n", path.c_str());
+  ::CloseHandle(h);
+  return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+void CompanionLauncher::TakeLock(const Plan& plan) {
+  if (sys_->job) return;
+  if (!plan.appFolder.empty()) {
+    // The folder's job is opened before its lock is waited for: a last
+    // window stopping the servers then leaves the job to us.
+    sys_->job = MakeJob(JobName(plan.appFolder));
+    if (sys_->job && (sys_->lock = ShareLock(plan.appFolder + kLockName, plan.lockWait)) != INVALID_HANDLE_VALUE)
+      return;
+    if (sys_->job) ::CloseHandle(sys_->job);
+  }
+  // The servers are this window's alone.
   sys_->job = MakeJob(L"");
 }
 
