@@ -220,6 +220,7 @@ TEST(CompanionLaunch, StartsWhereNothingAnswersServesLookupsAndStops) {
     ASSERT_TRUE(res);
     EXPECT_NE(res->body.find(G(u8"北京")), std::string::npos) << test::U(res->body);
     EXPECT_NE(Log(folder).find("listening on"), std::string::npos) << "the server logs into the user's folder";
+    EXPECT_NE(Log(folder).find(folder + "Weather.ini"), std::string::npos) << "the folder reaches the server whole";
 
     launcher.StopAll();
     EXPECT_TRUE(launcher.children().empty());
