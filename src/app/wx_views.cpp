@@ -133,30 +133,43 @@ void KeepSiteDataInMemory() {
   cls->constructor = MakeContextWithoutSiteData;
 }
 
-// Views draw without the engine's GPU path: that path leaves blank what a
-// message box uncovers (it paints on its own frames, not on the display's
-// exposures), and each engine process is lighter without it. Decided as the
-// view is made: switched later, a view made while hidden never finishes
-// its first page.
+// Every view is made in the engine process of the first view still alive
+// (the banner's), so a tab's first showing waits for no new process and
+// the views together hold far less memory. Views draw without the engine's
+// GPU path: that path leaves blank what a message box uncovers (it paints
+// on its own frames, not on the display's exposures), and each engine
+// process is lighter without it. Both are decided as the view is made: a
+// drawing path switched later left a view made while hidden without its
+// first page.
 GObject* (*g_makeView)(GType, guint, GObjectConstructParam*) = nullptr;
+GObject* g_firstView = nullptr;  // cleared when that view goes
 
-GObject* MakeViewWithoutGpu(GType type, guint n, GObjectConstructParam* params) {
-  for (guint i = 0; i < n; ++i)
-    if (g_strcmp0(params[i].pspec->name, "settings") == 0 && !g_value_get_object(params[i].value)) {
+GObject* MakeViewInOneProcess(GType type, guint n, GObjectConstructParam* params) {
+  for (guint i = 0; i < n; ++i) {
+    GValue* value = params[i].value;
+    if (g_strcmp0(params[i].pspec->name, "settings") == 0 && !g_value_get_object(value)) {
       WebKitSettings* s = webkit_settings_new();
       webkit_settings_set_hardware_acceleration_policy(s, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-      g_value_take_object(params[i].value, s);
+      g_value_take_object(value, s);
+    } else if (g_strcmp0(params[i].pspec->name, "related-view") == 0 && !g_value_get_object(value) && g_firstView) {
+      g_value_set_object(value, g_firstView);
     }
-  return g_makeView(type, n, params);
+  }
+  GObject* view = g_makeView(type, n, params);
+  if (!g_firstView) {
+    g_firstView = view;
+    g_object_add_weak_pointer(view, reinterpret_cast<gpointer*>(&g_firstView));
+  }
+  return view;
 }
 
-void DrawWithoutGpu() {
+void MakeViewsInOneProcess() {
   static bool done = false;
   if (done) return;
   done = true;
   auto* cls = G_OBJECT_CLASS(g_type_class_ref(WEBKIT_TYPE_WEB_VIEW));
   g_makeView = cls->constructor;
-  cls->constructor = MakeViewWithoutGpu;
+  cls->constructor = MakeViewInOneProcess;
 }
 
 int g_scriptDepth = 0;
@@ -217,7 +230,7 @@ wxWebView* WxBrowser::View() {
 void WxBrowser::CreateView() {
   if (view_) return;
   KeepSiteDataInMemory();  // before the first view makes the engine's context
-  DrawWithoutGpu();
+  MakeViewsInOneProcess();
   view_ = wxWebView::New(this, wxID_ANY, wxWebViewDefaultURLStr, wxDefaultPosition, GetClientSize());
   ++g_viewsMade;
   WebKitWebView* native = Native(view_);
