@@ -32,7 +32,8 @@ std::string InstalledShareFolder(const std::string& exeFolder);
 // APPDATA only, else the user's roaming application data folder). Empty
 // when no such folder is known.
 std::string UserDataFolder();
-// Decides, writes nothing.
+// Decides, writes nothing (on Windows a probe of the portable folder, gone
+// at once).
 AppFolders LocateAppFolders(const std::string& exeFolder);
 // Copies into app every file of shared that app lacks, never replacing one
 // (the server's own data stays shared, the programs stay where they are),
