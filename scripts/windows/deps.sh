@@ -20,7 +20,8 @@ JOBS=${JOBS:-$(nproc)}
 log() { printf 'deps.sh: %s\n' "$*" >&2; }
 
 PKGS=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-      libz-mingw-w64-dev wine wine64 nsis locales fonts-noto-cjk xvfb xauth
+      libz-mingw-w64-dev wine wine64 nsis locales fonts-noto-cjk xvfb xauth x11-apps x11-utils curl
+      wx3.2-i18n procps
       cmake ninja-build dpkg-dev python3 libboost1.81-dev nlohmann-json3-dev)
 missing=()
 for p in "${PKGS[@]}"; do

@@ -1,11 +1,10 @@
-#include <glib-unix.h>
-#include <unistd.h>
 #include <wx/app.h>
 
-#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/main_frame.h"
+#include "app/port/app.h"
 #include "app/wx_util.h"
 #include "base/appenv.h"
 #include "base/companion_launch.h"
@@ -20,11 +19,9 @@ class ZelmoraApp : public wxApp {
     SetAppDisplayName(W8(u8"Zelmora天气预报"));
     // A session ending (SIGTERM) or Ctrl+C closes the window the normal way;
     // taken over before start-up, which already starts the workers.
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-      g_unix_signal_add(sig, [](gpointer) -> gboolean {
-        if (auto* top = wxTheApp->GetTopWindow()) top->Close(true);
-        return G_SOURCE_CONTINUE;
-      }, nullptr);
+    port::OnSessionEnd([] {
+      if (auto* top = wxTheApp->GetTopWindow()) top->Close(true);
+    });
     // Installed: the user's own folder; the lookup and weather servers
     // started here when nothing answers on their loopback addresses.
     AppFolders folders = PrepareAppFolders(ExecutableFolder());
@@ -41,7 +38,7 @@ class ZelmoraApp : public wxApp {
     // running global destructors underneath them.
     StopCompanionServers();
     std::fflush(nullptr);
-    ::_exit(0);
+    std::_Exit(0);
   }
 };
 

@@ -1,15 +1,14 @@
 #include "app/main_frame.h"
 
-#include <glib.h>
 #include <wx/app.h>
 #include <wx/sizer.h>
 #include <wx/translation.h>
 #include <wx/utils.h>
 
 #include <algorithm>
-#include <clocale>
-#include <cstring>
 
+#include "app/port/app.h"
+#include "app/port/widgets.h"
 #include "app/tab_layout.h"
 #include "app/tab_weather.h"
 #include "app/wx_util.h"
@@ -24,12 +23,8 @@ void PostToUi(std::function<void()> fn) {
 }
 
 void UseChineseStockTexts() {
-  // gettext follows LANGUAGE under every locale but the plain C one, which
-  // a desktop without a configured language runs under.
-  g_setenv("LANGUAGE", "zh_CN", TRUE);
-  const char* messages = setlocale(LC_MESSAGES, nullptr);
-  if (!messages || std::strcmp(messages, "C") == 0 || std::strcmp(messages, "POSIX") == 0)
-    setlocale(LC_MESSAGES, "C.UTF-8");
+  port::PreferChineseNativeTexts();
+  port::AddCatalogFolders();
   auto* texts = new wxTranslations;
   texts->SetLanguage("zh_CN");
   texts->AddStdCatalog();
@@ -52,7 +47,7 @@ Tfrm_main::Tfrm_main(const std::string& appPath)
     Destroy();
     if (exitOnClose_) wxTheApp->ExitMainLoop();
   });
-  SetFont(wxFont(9, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false, "Noto Sans CJK SC"));
+  SetFont(wxFont(9, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false, port::UiFontFace()));
   banner_ = std::make_unique<WxBrowser>(this, wxDefaultPosition, Scaled(kWidth, kBanner));
   PageControl1 = new wxNotebook(this, wxID_ANY);
   CompactTabs(PageControl1);

@@ -1,6 +1,5 @@
 #include "app/tab_weather.h"
 
-#include <gtk/gtk.h>
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 #include <wx/settings.h>
@@ -10,6 +9,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "app/port/widgets.h"
 #include "app/tab_layout.h"
 #include "app/wx_util.h"
 
@@ -171,8 +171,7 @@ wxPoint WeatherTabPanel::ServerMenuPoint() {
   // Under the button; above it when the screen ends first (a menu that the
   // toolkit flipped round a point under the button would cover it).
   wxRect button = btnWeatherServer->GetRect();
-  int height = 0;
-  gtk_widget_get_preferred_height(suiPopupMenu1->m_menu, nullptr, &height);
+  const int height = port::MenuHeight(suiPopupMenu1);
   int screenBottom = wxGetClientDisplayRect().GetBottom();
   if (ClientToScreen(button.GetBottomLeft()).y + height > screenBottom) return wxPoint(button.x, button.y - height);
   return wxPoint(button.x, button.GetBottom() + 1);

@@ -1,7 +1,7 @@
 #include "app/wx_views.h"
 
-#include <webkit2/webkit2.h>
 #include <wx/dcclient.h>
+#include <wx/log.h>
 #include <wx/sizer.h>
 #include <wx/toplevel.h>
 
@@ -10,27 +10,19 @@
 #include <functional>
 #include <set>
 
+#include "app/port/webview.h"
 #include "app/wx_util.h"
 #include "base/appenv.h"
 #include "base/download.h"
 #include "base/files.h"
+#include "base/text.h"
 #include "weather/source_frame.h"
 
 namespace zel {
 namespace {
 
-WebKitWebView* Native(wxWebView* v) { return static_cast<WebKitWebView*>(v->GetNativeBackend()); }
-
-// A local path becomes a file: URL; anything with a scheme stays as it is.
-wxString ToUrl(const std::string& address) {
-  std::string utf8 = ToUtf8(address);
-  if (utf8.find("://") != std::string::npos || utf8.rfind("about:", 0) == 0) return wxString::FromUTF8(utf8);
-  gchar* uri = g_filename_to_uri(utf8.c_str(), nullptr, nullptr);
-  if (!uri) return wxString::FromUTF8(utf8);
-  wxString out = wxString::FromUTF8(uri);
-  g_free(uri);
-  return out;
-}
+using port::OriginOf;
+using port::ToUrl;
 
 std::string JsString(const std::string& utf8) {
   std::string out = "\"";
@@ -49,36 +41,11 @@ std::string JsString(const std::string& utf8) {
   return out + "\"";
 }
 
-// scheme://host:port of an address; empty when it has none (file:, about:)
-// or carries user information, which could dress one host up as another.
-wxString OriginOf(const wxString& url) {
-  GUri* u = g_uri_parse(url.utf8_str(), G_URI_FLAGS_NONE, nullptr);
-  if (!u) return {};
-  wxString out;
-  const char* scheme = g_uri_get_scheme(u);
-  const char* host = g_uri_get_host(u);
-  if (scheme && host && *host && !g_uri_get_userinfo(u))
-    out = wxString::FromUTF8(scheme).Lower() + "://" + wxString::FromUTF8(host).Lower() + ":" +
-          wxString::Format("%d", g_uri_get_port(u));
-  g_uri_unref(u);
-  return out;
-}
-
 // The bytes of a regular local file of sane size; empty for a folder, a
 // device, a missing file.
 std::string LocalPage(const std::string& path) {
   std::string data;
   return ReadFile(path, data, kMaxTextFileBytes) ? data : std::string();
-}
-
-gboolean OnEngineMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer data) {
-  // The engine's own menu (Back, Reload...) never shows; the parent may
-  // offer its own, as for a right-click anywhere else on the tab.
-  auto* self = static_cast<WxBrowser*>(data);
-  wxContextMenuEvent ev(wxEVT_CONTEXT_MENU, self->GetId(), wxGetMousePosition());
-  ev.SetEventObject(self);
-  self->GetEventHandler()->AddPendingEvent(ev);
-  return TRUE;
 }
 
 // "scheme://host[:port]/" of a web address, as written.
@@ -88,88 +55,6 @@ std::string WebPrefix(const wxString& url) {
   if (at == std::string::npos) return {};
   size_t end = u.find_first_of("/?#", at + 3);
   return u.substr(0, end == std::string::npos ? u.size() : end) + "/";
-}
-
-// Content rules that block every load but those under prefix: the host a
-// remote page was pointed at, or the application folder for written and
-// local pages (their pictures and styles).
-std::string OnlyUnderRules(const std::string& prefix) {
-  std::string re = "^";
-  for (char c : prefix) {
-    if (std::strchr(".?*+()[]{}|^$", c)) re += "\\\\";
-    if (c == '"' || c == '\\') return {};
-    re += c;
-  }
-  return "[{\"trigger\":{\"url-filter\":\".*\"},\"action\":{\"type\":\"block\"}},"
-         "{\"trigger\":{\"url-filter\":\"" + re + "\"},\"action\":{\"type\":\"ignore-previous-rules\"}}]";
-}
-
-WebKitUserContentFilterStore* FilterStore() {
-  static WebKitUserContentFilterStore* store = webkit_user_content_filter_store_new(
-      (std::string(g_get_user_cache_dir()) + "/zelmora/content-filters").c_str());
-  return store;
-}
-
-// The views show only the program's own pages, yet the engine would keep
-// site data (HSTS, storage, media keys) in $XDG_DATA_HOME/<program name>,
-// which is the user's own folder here. The toolkit gives no say over the
-// context it makes its views in, so every context that comes without a
-// data manager gets one that keeps everything in memory.
-GObject* (*g_makeContext)(GType, guint, GObjectConstructParam*) = nullptr;
-
-GObject* MakeContextWithoutSiteData(GType type, guint n, GObjectConstructParam* params) {
-  for (guint i = 0; i < n; ++i)
-    if (g_strcmp0(params[i].pspec->name, "website-data-manager") == 0 && !g_value_get_object(params[i].value))
-      g_value_take_object(params[i].value, webkit_website_data_manager_new_ephemeral());
-  return g_makeContext(type, n, params);
-}
-
-void KeepSiteDataInMemory() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  auto* cls = G_OBJECT_CLASS(g_type_class_ref(WEBKIT_TYPE_WEB_CONTEXT));
-  g_makeContext = cls->constructor;
-  cls->constructor = MakeContextWithoutSiteData;
-}
-
-// Every view is made in the engine process of the first view still alive
-// (the banner's), so a tab's first showing waits for no new process and
-// the views together hold far less memory. Views draw without the engine's
-// GPU path: that path leaves blank what a message box uncovers (it paints
-// on its own frames, not on the display's exposures), and each engine
-// process is lighter without it. Both are decided as the view is made: a
-// drawing path switched later left a view made while hidden without its
-// first page.
-GObject* (*g_makeView)(GType, guint, GObjectConstructParam*) = nullptr;
-GObject* g_firstView = nullptr;  // cleared when that view goes
-
-GObject* MakeViewInOneProcess(GType type, guint n, GObjectConstructParam* params) {
-  for (guint i = 0; i < n; ++i) {
-    GValue* value = params[i].value;
-    if (g_strcmp0(params[i].pspec->name, "settings") == 0 && !g_value_get_object(value)) {
-      WebKitSettings* s = webkit_settings_new();
-      webkit_settings_set_hardware_acceleration_policy(s, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-      g_value_take_object(value, s);
-    } else if (g_strcmp0(params[i].pspec->name, "related-view") == 0 && !g_value_get_object(value) && g_firstView) {
-      g_value_set_object(value, g_firstView);
-    }
-  }
-  GObject* view = g_makeView(type, n, params);
-  if (!g_firstView) {
-    g_firstView = view;
-    g_object_add_weak_pointer(view, reinterpret_cast<gpointer*>(&g_firstView));
-  }
-  return view;
-}
-
-void MakeViewsInOneProcess() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  auto* cls = G_OBJECT_CLASS(g_type_class_ref(WEBKIT_TYPE_WEB_VIEW));
-  g_makeView = cls->constructor;
-  cls->constructor = MakeViewInOneProcess;
 }
 
 int g_scriptDepth = 0;
@@ -195,7 +80,7 @@ std::string WithPagePolicy(const std::string& html) {
   // anything else, so nothing loads ahead of the policy.
   size_t at = 0;
   size_t i = html.find_first_not_of(" \t\r\n");
-  if (i != std::string::npos && html.size() - i >= 9 && g_ascii_strncasecmp(html.c_str() + i, "<!doctype", 9) == 0) {
+  if (i != std::string::npos && html.size() - i >= 9 && SameText(std::string_view(html).substr(i, 9), "<!doctype")) {
     size_t gt = html.find('>', i);
     if (gt != std::string::npos) at = gt + 1;
   }
@@ -217,7 +102,7 @@ WxBrowser::WxBrowser(wxWindow* parent, const wxPoint& pos, const wxSize& size)
 WxBrowser::~WxBrowser() {
   g_browsers.erase(this);
   alive_.reset();
-  if (view_) g_signal_handlers_disconnect_by_data(Native(view_), this);
+  if (view_) port::ForgetView(view_, this);
 }
 
 int WxBrowser::ViewsMade() { return g_viewsMade; }
@@ -228,29 +113,24 @@ wxWebView* WxBrowser::View() {
 }
 
 void WxBrowser::CreateView() {
-  if (view_) return;
-  KeepSiteDataInMemory();  // before the first view makes the engine's context
-  MakeViewsInOneProcess();
-  view_ = wxWebView::New(this, wxID_ANY, wxWebViewDefaultURLStr, wxDefaultPosition, GetClientSize());
+  if (view_ || noEngine_) return;
+  port::PrepareEngine();
+  {
+    // An engine that cannot start leaves a plain panel, not an error box
+    // per paint.
+    wxLogNull quiet;
+    view_ = wxWebView::New(this, wxID_ANY, wxWebViewDefaultURLStr, wxDefaultPosition, GetClientSize());
+  }
+  if (view_ && !view_->GetNativeBackend()) {
+    view_->Destroy();
+    view_ = nullptr;
+  }
+  if (!view_) {
+    noEngine_ = true;
+    return;
+  }
   ++g_viewsMade;
-  WebKitWebView* native = Native(view_);
-  WebKitSettings* s = webkit_web_view_get_settings(native);
-  webkit_settings_set_default_charset(s, "GBK");
-  // Page scripts are off (inline scripts and event-handler attributes stay
-  // inert) while RunScript still works.
-  webkit_settings_set_enable_javascript_markup(s, FALSE);
-  webkit_settings_set_javascript_can_open_windows_automatically(s, FALSE);
-  webkit_settings_set_allow_file_access_from_file_urls(s, FALSE);
-  webkit_settings_set_allow_universal_access_from_file_urls(s, FALSE);
-  // Small local pages: no back-forward page cache and small memory caches
-  // keep each engine process light.
-  webkit_settings_set_enable_page_cache(s, FALSE);
-  static const bool once = [] {
-    webkit_web_context_set_cache_model(webkit_web_context_get_default(), WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
-    return true;
-  }();
-  (void)once;
-  g_signal_connect(native, "context-menu", G_CALLBACK(OnEngineMenu), this);
+  port::SetUpView(view_, this);
   GetSizer()->Add(view_, 1, wxEXPAND);
   Layout();
 
@@ -318,9 +198,7 @@ void WxBrowser::Navigate(const std::string& address) {
     // or a missing file is an empty page, never a listing.
     std::string path = address;
     if (utf8.rfind("file://", 0) == 0) {
-      gchar* p = g_filename_from_uri(utf8.c_str(), nullptr, nullptr);
-      path = p ? FromUtf8(p) : std::string();
-      g_free(p);
+      path = port::PathOfFileUrl(utf8);
     } else if (utf8.find(':') != std::string::npos && utf8.find("://") != std::string::npos) {
       path.clear();  // another scheme: nothing
     }
@@ -344,37 +222,10 @@ void WxBrowser::ShowHtml(const std::string& html) {
 }
 
 void WxBrowser::InstallFilter(const std::string& prefix) {
-  struct Wait {
-    std::weak_ptr<bool> alive;
-    WxBrowser* self;
-  };
-  std::string rules = OnlyUnderRules(prefix);
-  char id[32];
-  snprintf(id, sizeof id, "only-%zx", std::hash<std::string>{}(rules));
-  GBytes* bytes = g_bytes_new(rules.data(), rules.size());
-  auto done = +[](GObject* store, GAsyncResult* res, gpointer data) {
-    std::unique_ptr<Wait> wait(static_cast<Wait*>(data));
-    GError* error = nullptr;
-    WebKitUserContentFilter* filter =
-        webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), res, &error);
-    if (error) g_error_free(error);
-    if (wait->alive.expired()) {
-      if (filter) webkit_user_content_filter_unref(filter);
-      return;
-    }
-    WxBrowser* self = wait->self;
-    WebKitUserContentManager* m = webkit_web_view_get_user_content_manager(Native(self->view_));
-    webkit_user_content_manager_remove_all_filters(m);
-    // Without a filter the page still loads; navigation away stays refused.
-    if (filter) {
-      webkit_user_content_manager_add_filter(m, filter);
-      webkit_user_content_filter_unref(filter);
-    }
-    self->filterReady_ = true;
-    if (self->pendingLoad_) self->Load();
-  };
-  webkit_user_content_filter_store_save(FilterStore(), id, bytes, nullptr, done, new Wait{alive_, this});
-  g_bytes_unref(bytes);
+  port::RestrictLoads(view_, prefix, alive_, [this] {
+    filterReady_ = true;
+    if (pendingLoad_) Load();
+  });
 }
 
 void WxBrowser::Load() {
@@ -403,11 +254,7 @@ void WxBrowser::Load() {
   const wxString base = address_.BeforeFirst('?');
   address_ = base + wxString::Format("?%u", ++serial);
   Expect(address_);
-  // Handed over as GBK bytes, so the page's own charset declaration agrees.
-  std::string page = WithPagePolicy(html_);
-  GBytes* bytes = g_bytes_new(page.data(), page.size());
-  webkit_web_view_load_bytes(Native(view_), bytes, "text/html", "GBK", address_.utf8_str());
-  g_bytes_unref(bytes);
+  port::ShowPage(view_, WithPagePolicy(html_), address_);
 }
 
 void WxBrowser::Expect(const wxString& url) {
@@ -418,6 +265,7 @@ void WxBrowser::Expect(const wxString& url) {
 
 bool WxBrowser::RunScript(const wxString& js, wxString* result) {
   CreateView();
+  if (!view_) return false;
   ++g_scriptDepth;
   bool ok = false;
   try {

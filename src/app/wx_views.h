@@ -49,7 +49,7 @@ class WxBrowser : public wxPanel, public Browser {
   // Makes the web view now if it is not made yet.
   void CreateView();
   bool HasView() const { return view_ != nullptr; }
-  // The web view, made on demand.
+  // The web view, made on demand; null where the engine cannot start.
   wxWebView* View();
   // The address of the last page asked for (file: URL for local files).
   const wxString& Address() const { return address_; }
@@ -67,6 +67,7 @@ class WxBrowser : public wxPanel, public Browser {
   void InstallFilter(const std::string& prefix);
 
   wxWebView* view_ = nullptr;
+  bool noEngine_ = false;    // the engine could not make a view
   bool pendingLoad_ = false;
   bool isHtml_ = false;      // the pending page is html_ with base address_
   std::string html_;         // GBK

@@ -150,4 +150,86 @@ std::string LogText(std::string_view text, size_t max) {
   return out;
 }
 
+namespace {
+
+bool StartsWithText(std::string_view text, size_t at, std::string_view word) {
+  return text.size() - at >= word.size() && SameText(text.substr(at, word.size()), word);
+}
+
+bool IsNameByte(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '/'; }
+
+// One start tag from its '<' to past its '>', attributes filtered.
+size_t CopyTag(std::string_view html, size_t i, std::string& out) {
+  size_t j = i + 1;
+  while (j < html.size() && IsNameByte(html[j])) ++j;
+  out.append(html.substr(i, j - i));
+  while (j < html.size() && html[j] != '>') {
+    if (IsBlank(html[j])) {
+      out += html[j++];
+      continue;
+    }
+    size_t name = j;
+    while (j < html.size() && !IsBlank(html[j]) && html[j] != '=' && html[j] != '>') ++j;
+    std::string_view attr = html.substr(name, j - name);
+    size_t k = j;
+    while (k < html.size() && IsBlank(html[k]) && html[k] != '/') ++k;
+    std::string_view value;
+    size_t end = j;
+    if (k < html.size() && html[k] == '=') {
+      ++k;
+      while (k < html.size() && IsBlank(html[k]) && html[k] != '/') ++k;
+      if (k < html.size() && (html[k] == '"' || html[k] == '\'')) {
+        size_t close = html.find(html[k], k + 1);
+        value = html.substr(k + 1, close == std::string_view::npos ? std::string_view::npos : close - k - 1);
+        end = close == std::string_view::npos ? html.size() : close + 1;
+      } else {
+        end = k;
+        while (end < html.size() && !IsBlank(html[end]) && html[end] != '>') ++end;
+        value = html.substr(k, end - k);
+      }
+    }
+    size_t v = value.find_first_not_of(" \t\r\n");
+    bool runs = StartsWithText(attr, 0, "on") ||
+                (v != std::string_view::npos && StartsWithText(value, v, "javascript:")) ||
+                (v != std::string_view::npos && StartsWithText(value, v, "vbscript:"));
+    if (!runs) out.append(html.substr(name, end - name));
+    j = end;
+  }
+  if (j < html.size()) out += html[j++];
+  return j;
+}
+
+}  // namespace
+
+std::string WithoutPageScripts(std::string_view html) {
+  std::string out;
+  out.reserve(html.size());
+  size_t i = 0;
+  while (i < html.size()) {
+    size_t lt = html.find('<', i);
+    if (lt == std::string_view::npos) lt = html.size();
+    out.append(html.substr(i, lt - i));
+    i = lt;
+    if (i >= html.size()) break;
+    if (StartsWithText(html, i, "<!--")) {
+      size_t end = html.find("-->", i + 4);
+      end = end == std::string_view::npos ? html.size() : end + 3;
+      out.append(html.substr(i, end - i));
+      i = end;
+    } else if (StartsWithText(html, i, "<script") && (i + 7 == html.size() || !IsNameByte(html[i + 7]))) {
+      // The element and all it holds; unclosed, the rest of the page.
+      size_t end = i + 7;
+      while ((end = html.find('<', end)) != std::string_view::npos && !StartsWithText(html, end, "</script")) ++end;
+      end = end == std::string_view::npos ? html.size() : html.find('>', end);
+      i = end == std::string_view::npos ? html.size() : end + 1;
+    } else if (i + 1 < html.size() && std::isalpha(static_cast<unsigned char>(html[i + 1]))) {
+      i = CopyTag(html, i, out);
+    } else {
+      out += html[i++];
+    }
+  }
+  return out;
+}
+
 }  // namespace zel

@@ -46,6 +46,12 @@ int IndexOfText(const TextList& list, std::string_view text);
 // is safe for GBK: these bytes never occur inside a double-byte character.
 std::string HtmlEscape(std::string_view text);
 
+// The page with nothing that could run: script elements, event-handler
+// attributes (on...) and javascript: addresses are taken out; the rest,
+// comments included, stays byte for byte. For engines whose scripts cannot
+// be switched off.
+std::string WithoutPageScripts(std::string_view html);
+
 // Text from outside (a provider's error, a header) as it may go into one
 // log line: control bytes become '?', and beyond max bytes it is cut (at a
 // character's start) and ends in "...".
