@@ -108,13 +108,12 @@ TEST(TextOps, WithoutPageScriptsLeavesNothingThatRuns) {
       {"a<script>if(1<2)x()</script>b", "ab"},
       {"a<script>never closed", "a"},
       {"<scripts>kept</scripts>", "<scripts>kept</scripts>"},
-      {"<img src=a.gif onerror=alert(1) ONLOAD="x()" alt='" + gbk + "'>",
-       "<img src=a.gif   alt='" + gbk + "'>"},
-      {"<a href=" JavaScript:go()">x</a><a href='vbscript:y'>y</a>", "<a >x</a><a >y</a>"},
+      {"<img src=a.gif onerror=alert(1) ONLOAD=\"x()\" alt='" + gbk + "'>", "<img src=a.gif   alt='" + gbk + "'>"},
+      {"<a href=\" JavaScript:go()\">x</a><a href='vbscript:y'>y</a>", "<a >x</a><a >y</a>"},
       {"<!-- <script>x()</script> -->", "<!-- <script>x()</script> -->"},
       {"1 < 2 <b>ok</b> <", "1 < 2 <b>ok</b> <"},
-      {"<div onclick="unclosed", "<div "},
-      {"<input value="a>b" onfocus=f>", "<input value="a>b" >"},
+      {"<div onclick=\"unclosed", "<div "},
+      {"<input value=\"a>b\" onfocus=f>", "<input value=\"a>b\" >"},
   };
   for (const Case& c : cases) EXPECT_EQ(WithoutPageScripts(c.in), c.expected) << c.in;
 }
