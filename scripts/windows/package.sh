@@ -8,8 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 dir=${1:-build-win}
-# 1 once the window builds for Windows: a package without it is then an error.
-require_window=${ZEL_REQUIRE_WINDOW:-0}
+# A package without the window is an error (0: the console programs alone).
+require_window=${ZEL_REQUIRE_WINDOW:-1}
 
 version=$(sed -n 's/^project(zelmora VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "package.sh: no version in CMakeLists.txt" >&2; exit 1; }

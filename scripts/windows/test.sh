@@ -39,6 +39,7 @@ if [ -n "$linux" ]; then
   tests/windows/cli_matches_linux.sh "$linux/app/zelmora-cli" "$dir/app/zelmora-cli.exe"
   tests/windows/server_matches_linux.sh "$linux/app/zelmora-server" "$dir/app/zelmora-server.exe" "$dir/app/serverdata"
 fi
+tests/windows/window_test.sh "$dir/app" "$dir/window.png"
 wineserver -w
 t2=$SECONDS
 tests/windows/installer_test.sh "$dir"/dist/zelmora-*-setup.exe "$dir"/dist/zelmora-*-win64.zip "$dir/wine-pristine"
