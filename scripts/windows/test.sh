@@ -16,7 +16,7 @@ echo "windows build and packages: $((SECONDS - t0)) s"
 # be missing on a Windows where Wine's copies are not.
 for exe in "$dir"/app/*.exe; do
   other=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}' |
-    grep -viE '^(advapi32|bcrypt|crypt32|iphlpapi|kernel32|msvcrt|mswsock|normaliz|ole32|shell32|ws2_32|user32|gdi32|secur32)\.dll$' || true)
+    grep -viE '^(advapi32|bcrypt|crypt32|iphlpapi|kernel32|msvcrt|mswsock|normaliz|ole32|oleaut32|shell32|ws2_32|user32|gdi32|secur32|comctl32|comdlg32|oleacc|shlwapi|uxtheme|version|gdiplus|msimg32|winmm|rpcrt4|urlmon|imm32)\.dll$|^winspool\.drv$' || true)
   if [ -n "$other" ]; then
     echo "FAIL: $exe needs DLLs Windows does not have: $other"
     exit 1

@@ -15,6 +15,7 @@ cleanup() {
   wine taskkill /f /im zelmora.exe >/dev/null 2>&1 || true
   wine taskkill /f /im zelmora-server.exe >/dev/null 2>&1 || true
   wineserver -w 2>/dev/null || true
+  [ -z "${ZEL_KEEP:-}" ] || cp "$scratch/window.log" "$ZEL_KEEP" 2>/dev/null || true
   rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -24,7 +25,7 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
   export LOCPATH=$WINEPREFIX/../locale
   [ -d "$LOCPATH/zh_CN.UTF-8" ] || { mkdir -p "$LOCPATH"; localedef -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" 2>/dev/null || true; }
 fi
-export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+{ export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null  # for Wine; this shell keeps its own
 # Wine's Chinese faces and its fallback for the dialog fonts: Noto CJK.
 if [ ! -f "$WINEPREFIX/.cjk-fonts" ]; then
   noto='Noto Sans CJK SC'
@@ -53,15 +54,25 @@ sed -i "s/127\.0\.0\.1:[0-9]*/127.0.0.1:$port/" "$dir/Servers.ini"
 xvfb-run -a -s "-screen 0 1024x768x24" bash -s "$dir" "$port" "$here" "$png" <<'INNER'
 set -euo pipefail
 dir=$1 port=$2 here=$3 png=$4
+# Wine's desktop process draws every window of the prefix: one started
+# earlier without this display (by the tests before) would hide them all.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 wine "$dir/zelmora.exe" >"$dir/../window.log" 2>&1 &
 win=""
-for _ in $(seq 120); do
+for _ in $(seq 240); do
   for id in $(xwininfo -root -children 2>/dev/null | awk '/^ +0x/ {print $1}'); do
     if xprop -id "$id" -notype _NET_WM_NAME 2>/dev/null | grep -qE '"Zelmora天气预报[0-9.]*"$'; then win=$id; break 2; fi
   done
   sleep 0.5
 done
-[ -n "$win" ] || { echo "FAIL: no window titled Zelmora天气预报"; cat "$dir/../window.log"; exit 1; }
+if [ -z "$win" ]; then
+  echo "FAIL: no window titled Zelmora天气预报; the windows there:"
+  for id in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do xprop -id "$id" -notype _NET_WM_NAME WM_CLASS 2>/dev/null | tr '\n' ' '; echo; done
+  ps -eo pid,args | grep -i '[.]exe' || true
+  cat "$dir/../window.log"
+  exit 1
+fi
 echo "window $win: $(xprop -id "$win" -notype _NET_WM_NAME | cut -d= -f2)"
 # Its own server answers a lookup.
 ok=""

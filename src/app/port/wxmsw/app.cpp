@@ -17,8 +17,11 @@ void PreferChineseNativeTexts() {
 }
 
 void AddCatalogFolders() {
-  // wx's catalogues ship beside the program: locale/zh_CN/LC_MESSAGES.
-  wxFileTranslationsLoader::AddCatalogLookupPathPrefix(wxString::FromUTF8(ToUtf8(ExecutableFolder() + "locale")));
+  // wx's catalogues ship with the data (locale/zh_CN/LC_MESSAGES): beside
+  // the program in a portable folder, in share\zelmora installed.
+  std::string data = InstalledShareFolder(ExecutableFolder());
+  if (data.empty()) data = ExecutableFolder();
+  wxFileTranslationsLoader::AddCatalogLookupPathPrefix(wxString::FromUTF8(ToUtf8(data + "locale")));
 }
 
 void OnSessionEnd(std::function<void()> close) {
