@@ -1,11 +1,16 @@
 // Helpers shared by the fuzz targets.
 #pragma once
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "base/appenv.h"
@@ -15,11 +20,18 @@ namespace zel::fuzz {
 // One scratch application folder per process, created on first use.
 inline const std::string& ScratchApp() {
   static const std::string dir = [] {
+#ifdef _WIN32
+    // No mkdtemp: named after the process, unique while it runs.
+    auto p = std::filesystem::temp_directory_path() / ("zelfuzz-" + std::to_string(::_getpid()));
+    std::filesystem::create_directories(p / "Download");
+    std::string d = p.generic_string() + "/";
+#else
     // Memory-backed when possible: many targets write a file per input.
     char tmpl[] = "/dev/shm/zelfuzz-XXXXXX";
     if (::access("/dev/shm", W_OK) != 0) std::strcpy(tmpl, "/tmp/zelfuzz-XXXXXX");
     std::string d = ::mkdtemp(tmpl) ? std::string(tmpl) + "/" : std::string("/tmp/");
     ::mkdir((d + "Download").c_str(), 0755);
+#endif
     SetAppPath(d);
     return d;
   }();

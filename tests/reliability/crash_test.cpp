@@ -1,9 +1,6 @@
 // Kills a process that is rewriting a file (SIGKILL at random moments) and
 // proves the file is always one whole version: never torn, never empty.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -14,6 +11,7 @@
 #include "base/files.h"
 #include "base/ini.h"
 #include "reliability/versions.h"
+#include "support/child_process.h"
 #include "support/testutil.h"
 #include "update/update_fixture.h"
 #include "weather/forecast.h"
@@ -30,27 +28,13 @@ int Kills() {
 // Starts the writer, waits until its first write is done, lets it run a
 // random while, kills it.
 void RunAndKill(const std::string& mode, const std::string& dir, std::mt19937& rng, const std::string& server = "") {
-  int out[2];
-  ASSERT_EQ(::pipe(out), 0);
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::dup2(out[1], 1);
-    ::close(out[0]);
-    if (server.empty())
-      ::execl(CRASH_WRITER, CRASH_WRITER, mode.c_str(), dir.c_str(), static_cast<char*>(nullptr));
-    else
-      ::execl(CRASH_WRITER, CRASH_WRITER, mode.c_str(), dir.c_str(), server.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  char buf[8];
-  ASSERT_GT(::read(out[0], buf, sizeof buf), 0) << "writer did not start";
+  std::vector<std::string> args{CRASH_WRITER, mode, dir};
+  if (!server.empty()) args.push_back(server);
+  test::ChildProcess writer(args);
+  ASSERT_FALSE(writer.WaitFor(std::regex("ready")).empty()) << "writer did not start: " << writer.log();
   std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 20000)(rng)));
-  ::kill(pid, SIGKILL);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ::close(out[0]);
+  writer.Kill();
+  writer.Wait();
 }
 
 class CrashConsistency : public ::testing::TestWithParam<const char*> {};

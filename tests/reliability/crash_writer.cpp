@@ -39,8 +39,8 @@ int main(int argc, char** argv) {
       return 2;
     }
     if (i == 0) {
-      std::puts("ready");
-      std::fflush(stdout);
+      std::fputs("ready\n", stderr);
+      std::fflush(stderr);  // a pipe: buffered on Windows
     }
   }
 }

@@ -1,21 +1,18 @@
 // Every network fault ends within the download time-out and the source
 // falls back to its cache file.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "base/download.h"
+#include "support/raw_socket.h"
 #include "support/testutil.h"
 #include "weather/cache.h"
 #include "weather/sources.h"
@@ -34,7 +31,7 @@ class FaultServer {
   explicit FaultServer(Fault f) : fault_(f) {
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     int one = 1;
-    ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -43,8 +40,8 @@ class FaultServer {
     ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
     port_ = ntohs(a.sin_port);
     if (f == Fault::kRefused) {
-      ::close(fd_);  // nobody listens on the port any more
-      fd_ = -1;
+      test::CloseSocket(fd_);  // nobody listens on the port any more
+      fd_ = test::kNoSocket;
       return;
     }
     ::listen(fd_, 16);
@@ -52,7 +49,7 @@ class FaultServer {
   }
   ~FaultServer() {
     stop_ = true;
-    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR), ::close(fd_);
+    if (fd_ != test::kNoSocket) ::shutdown(fd_, test::kShutBoth), test::CloseSocket(fd_);
     if (thread_.joinable()) thread_.join();
     for (auto& t : conns_) t.join();
   }
@@ -61,16 +58,16 @@ class FaultServer {
  private:
   void Serve() {
     for (;;) {
-      int c = ::accept(fd_, nullptr, nullptr);
-      if (c < 0 || stop_) {
-        if (c >= 0) ::close(c);
+      test::Socket c = ::accept(fd_, nullptr, nullptr);
+      if (c == test::kNoSocket || stop_) {
+        if (c != test::kNoSocket) test::CloseSocket(c);
         return;
       }
-      conns_.emplace_back([this, c] { Answer(c); ::close(c); });
+      conns_.emplace_back([this, c] { Answer(c); test::CloseSocket(c); });
     }
   }
-  bool Send(int c, const std::string& s) { return ::send(c, s.data(), s.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(s.size()); }
-  void Answer(int c) {
+  bool Send(test::Socket c, const std::string& s) { return test::SendAll(c, s.data(), s.size()); }
+  void Answer(test::Socket c) {
     char buf[4096];
     ::recv(c, buf, sizeof buf, 0);
     switch (fault_) {
@@ -106,7 +103,8 @@ class FaultServer {
   }
 
   Fault fault_;
-  int fd_ = -1, port_ = 0;
+  test::Socket fd_ = test::kNoSocket;
+  int port_ = 0;
   std::atomic<bool> stop_{false};
   std::thread thread_;
   std::vector<std::thread> conns_;
@@ -242,7 +240,7 @@ TEST(QueryDeadline, SlowPagesAndIconsEndByOneDeadline) {
   };
   for (const auto& c : cases) {
     test::AppFolder app;
-    ::mkdir((app.path() + "images").c_str(), 0755);
+    std::filesystem::create_directory(app.path() + "images");
     DripServer server(drip);
     app.UseServer(server.base());
     SetDownloadLimits(limits);

@@ -4,6 +4,7 @@
 // records stay, and a station without one shows the program's cache.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <regex>
@@ -13,18 +14,40 @@
 #include "server/weather_pages.h"
 #include "support/child_process.h"
 
+#ifdef _WIN32
+#include "base/os/windows/wide.h"
+#endif
+
 namespace zel::server::feed::test {
 namespace {
 
 using Process = zel::test::ChildProcess;
 
+// The build's program name, as the system's shell takes it.
+std::string Program(const char* name) {
+  std::string path = std::string(ZEL_APP_DIR) + "/" + name;
+#ifdef _WIN32
+  std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+  return path;
+}
+
 std::string Shell(const std::string& cmd) {
   std::string out;
+#ifdef _WIN32
+  // The command line as UTF-16, as the program reads it; the output as bytes.
+  FILE* p = ::_wpopen(zel::os::Wide(cmd).c_str(), L"rb");
+#else
   FILE* p = ::popen(cmd.c_str(), "r");
+#endif
   if (!p) return out;
   std::array<char, 4096> buf;
   for (size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;) out.append(buf.data(), n);
+#ifdef _WIN32
+  ::_pclose(p);
+#else
   ::pclose(p);
+#endif
   return out;
 }
 
@@ -91,7 +114,7 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
   app.Write("Servers.ini", "[servers]\r\nCC=http://127.0.0.1:" + port + "\r\nCN=http://127.0.0.1:" + port +
                                "\r\nOnline=http://127.0.0.1:" + port + "\r\n");
   auto cli = [&](const Source& s, const char* station) {
-    return Shell(std::string(ZEL_APP_DIR) + "/zelmora-cli --app " + app.path() + " fetch " + s.source + " " + s.view +
+    return Shell(Program("zelmora-cli") + " --app " + app.path() + " fetch " + s.source + " " + s.view +
                  " " + station + " 2>&1");
   };
 
@@ -120,7 +143,7 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
     app.Write(std::string("Template/default/") + f,
               zel::test::ReadAll(std::string(ZEL_SOURCE_DIR) + "/data/Template/default/" + f));
   for (const char* server : {"online", "cc", "cn"}) {
-    std::string page = Shell(std::string(ZEL_APP_DIR) + "/zelmora-cli --app " + app.path() +
+    std::string page = Shell(Program("zelmora-cli") + " --app " + app.path() +
                              " forecast 北京 北京 --server " + server + " 2>&1");
     for (const char* link : {"数据：<a href=\"https://open-meteo.com/\">Open-Meteo.com</a>（<a "
                              "href=\"https://creativecommons.org/licenses/by/4.0/\">CC BY 4.0</a>），经换算"})
@@ -176,7 +199,7 @@ TEST(FeedEndToEnd, EverySourceShowsTheProvidersFiguresAndOfflineTheLastRecordsSt
       }
     }
   for (const char* server : {"online", "cc", "cn"}) {
-    std::string page = Shell(std::string(ZEL_APP_DIR) + "/zelmora-cli --app " + app.path() +
+    std::string page = Shell(Program("zelmora-cli") + " --app " + app.path() +
                              " forecast 北京 北京 --server " + server + " 2>&1");
     EXPECT_NE(page.find("完成，未更新！"), std::string::npos) << server << "\n" << page;
     for (const char* link : {"数据：<a href=\"https://open-meteo.com/\">Open-Meteo.com</a>（<a "

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/clock.h"
 #include "server/feed/record.h"
 #include "support/testutil.h"
 
@@ -96,8 +97,7 @@ inline Json MetAnswer(const std::string& first, int days, const std::string& upd
     std::string date = local.substr(0, 10);
     int hour = std::stoi(local.substr(11, 2));
     char iso[32];
-    std::tm tm{};
-    gmtime_r(&t, &tm);
+    std::tm tm = zel::UtcTime(t);
     std::strftime(iso, sizeof iso, "%Y-%m-%dT%H:%M:%SZ", &tm);
     Json data = {{"instant",
                   {{"details",

@@ -1,18 +1,14 @@
 // The server's limits against hostile clients: a forged Host header, header
 // floods, slow and idle connections, and many-part ranges.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
 #include <mutex>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "base/ini.h"
 #include "server_fixture.h"
+#include "support/raw_socket.h"
 
 namespace zel::server::test {
 namespace {
@@ -29,9 +25,9 @@ class Raw {
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ok_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
   }
-  ~Raw() { ::close(fd_); }
+  ~Raw() { zel::test::CloseSocket(fd_); }
   bool Send(std::string_view s) {
-    ok_ = ok_ && ::send(fd_, s.data(), s.size(), MSG_NOSIGNAL) == ssize_t(s.size());
+    ok_ = ok_ && zel::test::SendAll(fd_, s.data(), s.size());
     return ok_;
   }
   // Whatever arrives within ms, up to the peer's close when untilClose.
@@ -41,9 +37,9 @@ class Raw {
     for (;;) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
       pollfd p{fd_, POLLIN, 0};
-      if (left <= 0 || ::poll(&p, 1, int(left)) <= 0) return got;
+      if (left <= 0 || zel::test::PollSocket(&p, 1, int(left)) <= 0) return got;
       char buf[65536];
-      ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+      int n = int(::recv(fd_, buf, sizeof buf, 0));
       if (n <= 0) {
         closed_ = true;
         reset_ = n < 0;
@@ -66,7 +62,7 @@ class Raw {
     size_t length = at < end ? std::stoul(got.substr(at + 16)) : 0;
     return got.size() >= end + 4 + length;
   }
-  int fd_;
+  zel::test::Socket fd_;
   bool ok_ = false, closed_ = false, reset_ = false;
 };
 

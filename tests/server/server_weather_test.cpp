@@ -183,7 +183,11 @@ TEST(ForecastRecords, TodayIsBeijingsWhateverClockTheMachineKeeps) {
   const char* tz = std::getenv("TZ");
   zel::test::EnvVar keep("TZ", tz ? std::optional<std::string>(tz) : std::nullopt);
   auto in = [](const char* tz, std::string (*date)()) {
+#ifdef _WIN32
+    ::_putenv_s("TZ", tz);
+#else
     ::setenv("TZ", tz, 1);
+#endif
     ::tzset();
     return date();
   };
@@ -193,9 +197,17 @@ TEST(ForecastRecords, TodayIsBeijingsWhateverClockTheMachineKeeps) {
     std::strftime(buf, sizeof buf, "%Y-%m-%d", std::localtime(&t));
     return buf;
   };
-  for (const char* tz : {"Etc/GMT+12", "UTC", "America/Los_Angeles", "Pacific/Kiritimati", "Asia/Shanghai"}) {
-    std::string beijing = in("Asia/Shanghai", localDate), today = in(tz, Today);
-    if (in("Asia/Shanghai", localDate) == beijing) {  // else midnight passed in between
+#ifdef _WIN32
+  // Windows' C library reads no zone names, only fixed offsets.
+  const char* shanghai = "CST-8";
+  const char* zones[] = {"AAA+12", "UTC0", "PST8", "BBB-14", shanghai};
+#else
+  const char* shanghai = "Asia/Shanghai";
+  const char* zones[] = {"Etc/GMT+12", "UTC", "America/Los_Angeles", "Pacific/Kiritimati", shanghai};
+#endif
+  for (const char* tz : zones) {
+    std::string beijing = in(shanghai, localDate), today = in(tz, Today);
+    if (in(shanghai, localDate) == beijing) {  // else midnight passed in between
       EXPECT_EQ(today, beijing) << tz;
     }
   }

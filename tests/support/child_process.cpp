@@ -67,6 +67,8 @@ int ChildProcess::Wait(int ms) {
 
 void ChildProcess::Signal(int sig) { ::kill(pid_, sig); }
 
+void ChildProcess::Kill() { ::kill(pid_, SIGKILL); }
+
 void ChildProcess::Drain(int ms) {
   pollfd p{out_, POLLIN, 0};
   ::poll(&p, 1, ms);

@@ -2,6 +2,7 @@
 // dates with their month and year roll-over.
 #include <gtest/gtest.h>
 
+#include "base/clock.h"
 #include "weather/cache.h"
 #include "weather/forecast.h"
 #include "weather/source_frame.h"
@@ -200,8 +201,7 @@ TEST_F(RenderTest, CCDatesRollOver) {
 
 TEST_F(RenderTest, UnreadableCCDateUsesToday) {
   std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
+  std::tm tm = LocalTime(now);
   std::string today = std::to_string(tm.tm_mon + 1) + G(u8"月 ") + std::to_string(tm.tm_mday) + G(u8"日");
   m->TplForecastCC = "[date1]";
   for (std::string head : {"", "garbage", "2006-13-01", "2006-02-30", "20061231"}) {
