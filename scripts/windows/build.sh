@@ -12,6 +12,6 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
-  -DCMAKE_PREFIX_PATH="$prefixes" -DCMAKE_BUILD_TYPE=Release -DZEL_BENCH=OFF \
+  -DCMAKE_PREFIX_PATH="$prefixes" -DCMAKE_BUILD_TYPE=Release -DZEL_CORE_ONLY=OFF -DZEL_BENCH=OFF \
   "${launcher[@]}" >/dev/null
 cmake --build "$dir" -j"${JOBS:-$(nproc)}"
