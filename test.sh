@@ -30,7 +30,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" \
 step "package: .deb built, unpacked into a scratch root, the installed window run"
 tests/packaging/smoke.sh build
 
-step "Windows: cross-built, the toolkit-free tests and the CLI under Wine"
+step "Windows: cross-built programs and packages, their tests, the window and the installer under Wine"
 scripts/windows/test.sh build-win build
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer (toolkit-free tests)"
