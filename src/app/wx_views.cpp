@@ -131,6 +131,9 @@ void WxBrowser::CreateView() {
   }
   ++g_viewsMade;
   port::SetUpView(view_, this);
+  port::WatchEngine(view_, [this, alive = std::weak_ptr<bool>(alive_)] {
+    if (!alive.expired()) EngineGone();
+  });
   GetSizer()->Add(view_, 1, wxEXPAND);
   Layout();
 
@@ -165,10 +168,29 @@ void WxBrowser::CreateView() {
     if (url != address_ && (origin_.empty() || OriginOf(url) != origin_)) return;
     // A load that failed or was given up ends in the page shown before it.
     if (loadFailed_ || stopped_) return;
+    enginesLost_ = 0;
     // Copied: the handler may replace the callback while it runs.
     auto complete = OnDocumentComplete;
     if (complete) complete();
   });
+}
+
+void WxBrowser::EngineGone() {
+  // The views share one engine process; when it goes (killed, out of
+  // memory) every view is blank. A written or local page is loaded again,
+  // which starts a new process; a server's page counts as failed, as when
+  // its server is down. A page that takes the engine down each time is
+  // given up after a few tries.
+  blankStart_ = false;
+  engineGone_ = true;  // a script would wait for an answer forever
+  if (address_.empty() || ++enginesLost_ > 3) return;
+  if (isHtml_) {
+    pendingLoad_ = true;
+    Load();
+  } else if (auto failed = OnLoadFailed) {
+    loadFailed_ = true;
+    failed();
+  }
 }
 
 void WxBrowser::OnNavigating(wxWebViewEvent& e) {
@@ -229,6 +251,7 @@ void WxBrowser::InstallFilter(const std::string& prefix) {
 }
 
 void WxBrowser::Load() {
+  engineGone_ = false;  // the load starts a new one
   pendingLoad_ = false;
   loadFailed_ = false;
   stopped_ = false;
@@ -265,7 +288,10 @@ void WxBrowser::Expect(const wxString& url) {
 
 bool WxBrowser::RunScript(const wxString& js, wxString* result) {
   CreateView();
-  if (!view_) return false;
+  if (!view_ || engineGone_) return false;
+  // A script that fails (its engine process gone meanwhile) returns false;
+  // the toolkit's warning box about it would only puzzle the user.
+  wxLogNull quiet;
   ++g_scriptDepth;
   bool ok = false;
   try {

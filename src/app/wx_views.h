@@ -62,6 +62,7 @@ class WxBrowser : public wxPanel, public Browser {
 
  private:
   void Load();
+  void EngineGone();
   void OnNavigating(wxWebViewEvent& e);
   void Expect(const wxString& url);
   void InstallFilter(const std::string& prefix);
@@ -76,6 +77,8 @@ class WxBrowser : public wxPanel, public Browser {
   wxString origin_;          // scheme://host:port later navigations may reach
   bool blankStart_ = true;   // the view's own blank page has not loaded yet
   bool loadFailed_ = false;
+  int enginesLost_ = 0;      // engine processes lost since the last page came in
+  bool engineGone_ = false;  // the engine process went and no load has started since
   bool stopped_ = false;     // the load was given up: what it reports is no failure
   std::string filterFor_;    // what pages may load from: a host, or the folder
   bool filterReady_ = false;  // the page asked for failed; its error page is no page

@@ -1,6 +1,7 @@
-// A tab's first showing: its page comes from the engine process the window
-// already runs, so the page is in without waiting for a new process.
+// The window's pages share one engine process: a tab's first showing waits
+// for no new process, and the pages come back when that process is gone.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -78,6 +79,40 @@ TEST(FirstShowing, TabPageComesWithoutANewEngineProcess) {
     })) << body;
     for (int pid : EngineProcesses()) EXPECT_TRUE(engines.count(pid)) << "a new engine process " << pid;
   }
+  f->Destroy();
+  e2e::Pump(100);
+}
+
+// Killed (as an out-of-memory kill would), the engine process takes every
+// page with it; each comes back in a new one, shown or hidden.
+TEST(FirstShowing, PagesComeBackWhenTheEngineProcessIsKilled) {
+  test::AppFolder app;
+  app.CopyShippedData();
+  app.UseServer("http://127.0.0.1:9");
+  auto* f = new Tfrm_main(app.path());
+  f->Show();
+  struct Case {
+    int tab;  // shown once so its view is made; -1: the banner
+    WxBrowser* browser;
+    const char* text;
+  };
+  const Case cases[] = {
+      {-1, &f->WebBrowserAD(), "Zelmora"},
+      {1, &dynamic_cast<CalendarTabPanel*>(f->TabWNL)->BrowserWNL(), "日\t一\t二\t三\t四\t五\t六"},
+      {4, &dynamic_cast<MailTabPanel*>(f->TabMail)->WebBrowserTel(), "全国邮政编码、电话区号查询"},
+  };
+  auto shows = [](const Case& c) {
+    return c.browser->HasView() && e2e::BodyTextUtf8(*c.browser).find(c.text) != std::string::npos;
+  };
+  for (const Case& c : cases) {
+    if (c.tab >= 0) f->PageControl1->SetSelection(static_cast<size_t>(c.tab));
+    ASSERT_TRUE(e2e::PumpUntil([&] { return shows(c); })) << c.text;
+  }
+  const std::set<int> killed = EngineProcesses();
+  ASSERT_FALSE(killed.empty());
+  for (int pid : killed) ::kill(pid, SIGKILL);
+  for (const Case& c : cases) EXPECT_TRUE(e2e::PumpUntil([&] { return shows(c); })) << c.text << " came back";
+  for (int pid : EngineProcesses()) EXPECT_FALSE(killed.count(pid));
   f->Destroy();
   e2e::Pump(100);
 }

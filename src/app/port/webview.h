@@ -14,6 +14,10 @@ void PrepareEngine();
 // A new view: GBK as the default charset, page scripts off, no engine
 // menu (a right-click reaches owner as wxEVT_CONTEXT_MENU).
 void SetUpView(wxWebView* view, wxWindow* owner);
+// gone runs when the engine process behind the view has ended (killed,
+// out of memory): the view is blank, and a script in it would never end,
+// until its next load. Never for an engine in this process.
+void WatchEngine(wxWebView* view, std::function<void()> gone);
 // owner is going away: the view reports nothing more to it.
 void ForgetView(wxWebView* view, wxWindow* owner);
 // Loads from anywhere but under prefix are blocked; ready runs on the

@@ -120,6 +120,17 @@ void SetUpView(wxWebView* view, wxWindow* owner) {
   g_signal_connect(native, "context-menu", G_CALLBACK(OnEngineMenu), owner);
 }
 
+void WatchEngine(wxWebView* view, std::function<void()> gone) {
+  // The view keeps gone until it is destroyed.
+  auto* watch = new std::function<void()>(std::move(gone));
+  auto ended = +[](WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data) {
+    (*static_cast<std::function<void()>*>(data))();
+  };
+  g_signal_connect_data(Native(view), "web-process-terminated", G_CALLBACK(ended), watch,
+                        [](gpointer data, GClosure*) { delete static_cast<std::function<void()>*>(data); },
+                        GConnectFlags(0));
+}
+
 void ForgetView(wxWebView* view, wxWindow* owner) { g_signal_handlers_disconnect_by_data(Native(view), owner); }
 
 void RestrictLoads(wxWebView* view, const std::string& prefix, std::weak_ptr<bool> alive,

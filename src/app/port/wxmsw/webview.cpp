@@ -31,6 +31,8 @@ void PrepareEngine() {
 
 void SetUpView(wxWebView* view, wxWindow*) { view->EnableContextMenu(false); }
 
+void WatchEngine(wxWebView*, std::function<void()>) {}  // the engine runs in this process
+
 void ForgetView(wxWebView*, wxWindow*) {}
 
 void RestrictLoads(wxWebView*, const std::string&, std::weak_ptr<bool> alive, std::function<void()> ready) {
