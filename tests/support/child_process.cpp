@@ -41,16 +41,6 @@ ChildProcess::~ChildProcess() {
   ::close(out_);
 }
 
-std::string ChildProcess::WaitFor(const std::regex& pattern, int ms) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  std::smatch m;
-  while (std::chrono::steady_clock::now() < until) {
-    Drain(50);
-    if (std::regex_search(log_, m, pattern)) return m.size() > 1 ? m[1].str() : m[0].str();
-  }
-  return {};
-}
-
 int ChildProcess::Wait(int ms) {
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (std::chrono::steady_clock::now() < until) {

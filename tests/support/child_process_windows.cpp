@@ -8,35 +8,13 @@
 #include "support/child_process.h"
 
 namespace zel::test {
-namespace {
-
-// One argument quoted so that the child's C runtime splits it back whole.
-std::wstring Quote(const std::wstring& arg) {
-  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
-  std::wstring out = L"\"";
-  size_t slashes = 0;
-  for (wchar_t c : arg) {
-    if (c == L'\\') {
-      ++slashes;
-      continue;
-    }
-    out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
-    slashes = 0;
-    out += c;
-  }
-  out.append(slashes * 2, L'\\');
-  return out + L"\"";
-}
-
-}  // namespace
 
 ChildProcess::ChildProcess(std::vector<std::string> argv) {
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE read = nullptr, write = nullptr;
   if (!::CreatePipe(&read, &write, &sa, 0)) throw std::runtime_error("CreatePipe");
   ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-  std::wstring cmd;
-  for (const auto& a : argv) cmd += (cmd.empty() ? L"" : L" ") + Quote(os::Wide(a));
+  std::wstring cmd = os::CommandLine(argv);
   STARTUPINFOW si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
@@ -67,16 +45,6 @@ ChildProcess::~ChildProcess() {
   }
   ::CloseHandle(out_);
   ::CloseHandle(process_);
-}
-
-std::string ChildProcess::WaitFor(const std::regex& pattern, int ms) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  std::smatch m;
-  while (std::chrono::steady_clock::now() < until) {
-    Drain(50);
-    if (std::regex_search(log_, m, pattern)) return m.size() > 1 ? m[1].str() : m[0].str();
-  }
-  return {};
 }
 
 int ChildProcess::Wait(int ms) {

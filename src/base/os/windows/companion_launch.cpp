@@ -74,24 +74,6 @@ HANDLE MakeJob(const std::wstring& name) {
   return job;
 }
 
-// Quoted so that the server's C runtime splits it back into the same word.
-std::wstring Quoted(const std::wstring& arg) {
-  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
-  std::wstring out = L"\"";
-  size_t slashes = 0;
-  for (wchar_t c : arg) {
-    if (c == L'\\') {
-      ++slashes;
-      continue;
-    }
-    out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
-    out += c;
-    slashes = 0;
-  }
-  out.append(slashes * 2, L'\\');
-  return out + L"\"";
-}
-
 // Forecast days are counted at the national clock, as ./run.sh runs it
 // (UTC+8, in the C runtime's own notation).
 std::wstring ServerEnvironment() {
@@ -235,8 +217,7 @@ void CompanionLauncher::TakeLock(const Plan& plan) {
 }
 
 ProcessId CompanionLauncher::Spawn(const std::vector<std::string>& args) {
-  std::wstring line;
-  for (const auto& a : args) line += (line.empty() ? L"" : L" ") + Quoted(Wide(a));
+  std::wstring line = os::CommandLine(args);
   // The log is a plain file of the folder, or the server writes to a
   // console of its own, which nobody sees.
   std::string logPath = plan_.appFolder + "server.log";

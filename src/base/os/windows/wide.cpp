@@ -20,4 +20,31 @@ std::string Narrow(std::wstring_view wide) {
   return out;
 }
 
+namespace {
+
+std::wstring Quoted(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
+  std::wstring out = L"\"";
+  size_t slashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++slashes;
+      continue;
+    }
+    out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+    out += c;
+    slashes = 0;
+  }
+  out.append(slashes * 2, L'\\');
+  return out + L"\"";
+}
+
+}  // namespace
+
+std::wstring CommandLine(const std::vector<std::string>& words) {
+  std::wstring line;
+  for (const auto& word : words) line += (line.empty() ? L"" : L" ") + Quoted(Wide(word));
+  return line;
+}
+
 }  // namespace zel::os
