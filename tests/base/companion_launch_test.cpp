@@ -83,10 +83,10 @@ ProcessId ServerOf(ProcessId started) { return started; }  // no keeper: the ser
 // stands in for a window: it starts the server, writes its id into file,
 // then waits to be killed, or ends without stopping it ("exit").
 const bool kStandsInForAWindow = [] {
-  const char* spec = std::getenv("ZEL_TEST_WINDOW");
-  if (!spec) return false;
+  const char* settings = std::getenv("ZEL_TEST_WINDOW");
+  if (!settings) return false;
   std::vector<std::string> f;
-  std::istringstream in(spec);
+  std::istringstream in(settings);
   for (std::string part; std::getline(in, part, '|');) f.push_back(part);
   auto plan = PlanFor(f[0]);
   plan.dataDir = f[0] + "none";
@@ -99,10 +99,10 @@ const bool kStandsInForAWindow = [] {
 }();
 
 // Starts such a window; its process handle.
-HANDLE StartWindow(const std::string& spec) {
+HANDLE StartWindow(const std::string& settings) {
   wchar_t self[MAX_PATH];
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  ::SetEnvironmentVariableW(L"ZEL_TEST_WINDOW", os::Wide(spec).c_str());
+  ::SetEnvironmentVariableW(L"ZEL_TEST_WINDOW", os::Wide(settings).c_str());
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};

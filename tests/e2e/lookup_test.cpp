@@ -112,15 +112,28 @@ std::string Ask(LookupServer& srv, LookupTabPanel* p, const char8_t* text, bool 
 // Input that cannot be asked about, a stalled server and a server gone:
 // the memo never keeps the last answer under the new input, and a wait
 // shows, ends, and says how it ended.
-TEST(LookupTabs, ANewQueryNeverShowsTheLastAnswer) {
+// The window with the shipped data, asking a fake lookup server.
+struct LookupWindow {
   LookupServer srv;
   test::AppFolder app;
-  app.CopyShippedData();
-  app.UseServer(srv.server.base());
-  auto* f = new Tfrm_main(app.path());
-  f->Show();
-  auto* tel = dynamic_cast<LookupTabPanel*>(f->TabSJ);
-  auto* ip = dynamic_cast<LookupTabPanel*>(f->TabIP);
+  Tfrm_main* f = nullptr;
+  LookupTabPanel* tel = nullptr;
+  LookupTabPanel* ip = nullptr;
+  LookupWindow() {
+    app.CopyShippedData();
+    app.UseServer(srv.server.base());
+    f = new Tfrm_main(app.path());
+    f->Show();
+    tel = dynamic_cast<LookupTabPanel*>(f->TabSJ);
+    ip = dynamic_cast<LookupTabPanel*>(f->TabIP);
+  }
+};
+
+TEST(LookupTabs, ANewQueryNeverShowsTheLastAnswer) {
+  LookupWindow w;
+  auto& srv = w.srv;
+  auto* f = w.f;
+  auto *tel = w.tel, *ip = w.ip;
   f->PageControl1->SetSelection(2);
   f->PageControl1->SetSelection(3);
   ASSERT_TRUE(e2e::PumpUntil([&] { return tel->Button()->IsEnabled() && ip->Button()->IsEnabled(); }));
@@ -162,14 +175,10 @@ TEST(LookupTabs, ANewQueryNeverShowsTheLastAnswer) {
 }
 
 TEST(LookupTabs, MobileAndIpAnswerInTheWindow) {
-  LookupServer srv;
-  test::AppFolder app;
-  app.CopyShippedData();
-  app.UseServer(srv.server.base());
-  auto* f = new Tfrm_main(app.path());
-  f->Show();
-  auto* tel = dynamic_cast<LookupTabPanel*>(f->TabSJ);
-  auto* ip = dynamic_cast<LookupTabPanel*>(f->TabIP);
+  LookupWindow w;
+  auto& srv = w.srv;
+  auto* f = w.f;
+  auto *tel = w.tel, *ip = w.ip;
   ASSERT_TRUE(tel && ip);
   e2e::Pump(300);
   EXPECT_EQ(MemoUtf8(tel), S(u8"正在读取数据...")) << "the hidden browser waits for its tab";
