@@ -4,7 +4,11 @@
 #include <sys/stat.h>
 #endif
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
 
 #include "base/files.h"
 #include "base/ini.h"
@@ -72,6 +76,23 @@ TEST(Files, AtomicWriteLeavesNoTemporaryBehind) {
   DeleteFile(dir / "f");  // a second delete is harmless
   EXPECT_FALSE(FileExists(dir / "f"));
   EXPECT_FALSE(WriteFileAtomic(dir / "no/such/folder/f", "x"));
+}
+
+// A reader that shares no delete (a C runtime stream, a virus scanner)
+// briefly bars a replace on Windows: the write waits it out.
+TEST(Files, AtomicWriteWaitsOutABriefReader) {
+  TempDir dir;
+  dir.Write("f", "old");
+  auto reader = std::make_unique<std::ifstream>(std::filesystem::path(dir / "f"), std::ios::binary);
+  ASSERT_TRUE(reader->is_open());
+  std::thread closer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    reader.reset();
+  });
+  bool wrote = WriteFileAtomic(dir / "f", "new");
+  closer.join();
+  EXPECT_TRUE(wrote);
+  EXPECT_EQ(dir.Read("f"), "new");
 }
 
 TEST(Files, ListSubDirsSkipsDotFoldersAndFiles) {

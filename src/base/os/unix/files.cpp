@@ -54,8 +54,14 @@ std::string TempNameFor(const std::string& path) {
 
 // Writes data to a fresh temporary beside path and returns its name.
 bool WriteTemp(const std::string& path, std::string_view data, std::string& tmp) {
-  tmp = TempNameFor(path);
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  // A crashed writer whose process id is ours now may have left a
+  // temporary of the same name: the next name is taken instead.
+  int fd = -1;
+  for (int tries = 0; tries < 8 && fd < 0; ++tries) {
+    tmp = TempNameFor(path);
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) return false;
   bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;

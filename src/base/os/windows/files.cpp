@@ -25,6 +25,10 @@ class Handle {
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
   bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+  void reset(HANDLE h) {
+    if (ok()) ::CloseHandle(h_);
+    h_ = h;
+  }
   HANDLE get() const { return h_; }
 
  private:
@@ -42,10 +46,16 @@ std::string TempNameFor(const std::string& path) {
 
 // Writes data to a fresh temporary beside path and returns its name.
 bool WriteTemp(const std::string& path, std::string_view data, std::string& tmp) {
-  tmp = TempNameFor(path);
   bool ok;
   {
-    Handle f(::CreateFileW(Wide(tmp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // A crashed writer whose process id is ours now may have left a
+    // temporary of the same name: the next name is taken instead.
+    Handle f(INVALID_HANDLE_VALUE);
+    for (int tries = 0; tries < 8 && !f.ok(); ++tries) {
+      tmp = TempNameFor(path);
+      f.reset(::CreateFileW(Wide(tmp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!f.ok() && ::GetLastError() != ERROR_FILE_EXISTS) break;
+    }
     if (!f.ok()) return false;
     ok = true;
     for (size_t done = 0; ok && done < data.size();) {
@@ -115,10 +125,31 @@ bool ReadFile(const std::string& path, std::string& data, size_t maxBytes) {
   return true;
 }
 
+namespace {
+
+// A reader that did not share delete (a C runtime stream, a virus scanner,
+// the search indexer) bars a replace while it has the file open: such
+// readers come and go, so the replace is tried for up to a second. A folder
+// or a read-only file in the way is refused at once.
+bool ReplaceWithRetries(const std::string& tmp, const std::string& path) {
+  std::wstring from = Wide(tmp), to = Wide(path);
+  for (int tries = 0;; ++tries) {
+    if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    DWORD e = ::GetLastError();
+    if (tries >= 40 || (e != ERROR_ACCESS_DENIED && e != ERROR_SHARING_VIOLATION && e != ERROR_LOCK_VIOLATION))
+      return false;
+    DWORD a = Attributes(path);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) return false;
+    ::Sleep(25);
+  }
+}
+
+}  // namespace
+
 bool WriteFileAtomicLocked(const std::string& path, std::string_view data) {
   std::string tmp;
   if (!WriteTemp(path, data, tmp)) return false;
-  if (!::MoveFileExW(Wide(tmp).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!ReplaceWithRetries(tmp, path)) {
     ::DeleteFileW(Wide(tmp).c_str());
     return false;
   }
