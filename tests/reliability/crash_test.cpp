@@ -31,7 +31,10 @@ void RunAndKill(const std::string& mode, const std::string& dir, std::mt19937& r
   std::vector<std::string> args{CRASH_WRITER, mode, dir};
   if (!server.empty()) args.push_back(server);
   test::ChildProcess writer(args);
-  ASSERT_FALSE(writer.WaitFor(std::regex("ready")).empty()) << "writer did not start: " << writer.log();
+  // A start may take seconds on a loaded machine under Wine; a writer that
+  // ends instead ends the wait at once.
+  ASSERT_FALSE(writer.WaitFor(std::regex("ready"), 60000).empty())
+      << "writer did not start (exit " << writer.Wait(0) << "): " << writer.log();
   std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 20000)(rng)));
   writer.Kill();
   writer.Wait();

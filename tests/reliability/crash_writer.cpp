@@ -34,7 +34,11 @@ int main(int argc, char** argv) {
       s.localVersion = "0";
       s.descriptionUrl = std::string(argv[3]) + "/v" + std::to_string(v + 1) + "/UpDate.txt";
       s.descriptionLimits.maxBytes = zel::kMaxDescriptionBytes;
-      if (zel::TWeb(s).Execute().result != zel::UpdateResult::Updated) return 3;
+      auto report = zel::TWeb(s).Execute();
+      if (report.result != zel::UpdateResult::Updated) {
+        for (const auto& line : report.log) std::fprintf(stderr, "%s\n", line.c_str());
+        return 3;
+      }
     } else {
       return 2;
     }

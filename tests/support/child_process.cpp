@@ -42,16 +42,18 @@ ChildProcess::~ChildProcess() {
 }
 
 int ChildProcess::Wait(int ms) {
+  if (exited_) return code_;
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < until) {
+  do {
     int status = 0;
     if (::waitpid(pid_, &status, WNOHANG) == pid_) {
       exited_ = true;
       Drain(0);
-      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      return code_;
     }
     Drain(20);
-  }
+  } while (std::chrono::steady_clock::now() < until);
   return -1;
 }
 

@@ -22,10 +22,10 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   // Reads the log until pattern matches: its first group (or the whole
-  // match), empty when time runs out.
+  // match), empty when time runs out or the child ends first.
   std::string WaitFor(const std::regex& pattern, int ms = 15000);
   // Exit status (128 + signal when killed), or -1 when it has not ended
-  // within ms.
+  // within ms; asked again, the same status.
   int Wait(int ms = 10000);
   // SIGINT or SIGTERM; on Windows both are the console's break (the child
   // has a console group of its own; it arrives only when there is a console).
@@ -45,6 +45,7 @@ class ChildProcess {
   int out_ = -1;
 #endif
   bool exited_ = false;
+  int code_ = -1;
   std::string log_;
 };
 

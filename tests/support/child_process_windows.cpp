@@ -48,17 +48,19 @@ ChildProcess::~ChildProcess() {
 }
 
 int ChildProcess::Wait(int ms) {
+  if (exited_) return code_;
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < until) {
+  do {
     if (::WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) {
       exited_ = true;
       Drain(0);
       DWORD code = 0;
       ::GetExitCodeProcess(process_, &code);
-      return int(code);
+      code_ = int(code);
+      return code_;
     }
     Drain(20);
-  }
+  } while (std::chrono::steady_clock::now() < until);
   return -1;
 }
 
