@@ -143,36 +143,63 @@ void WxBrowser::CreateView() {
   });
   view_->Bind(wxEVT_WEBVIEW_ERROR, [this, alive](wxWebViewEvent& e) {
     e.Skip();
-    if (alive.expired() || address_.empty() || isHtml_) return;
-    // A load given up (Stop, or replaced by a newer one) is no failure.
-    if (stopped_ || e.GetInt() == wxWEBVIEW_NAV_ERR_USER_CANCELLED) return;
-    if (e.GetURL() != address_ && (origin_.empty() || OriginOf(e.GetURL()) != origin_)) return;
-    loadFailed_ = true;
-    auto failed = OnLoadFailed;
-    if (failed) failed();
+    if (!alive.expired()) WhenNoScript([this, url = e.GetURL(), why = e.GetInt()] { LoadError(url, why); });
   });
   view_->Bind(wxEVT_WEBVIEW_LOADED, [this, alive](wxWebViewEvent& e) {
     e.Skip();
-    if (alive.expired()) return;
-    if (blankStart_) {
-      // The view's own blank page is in: a load started before it would
-      // have been dropped, so the page asked for goes now.
-      blankStart_ = false;
-      if (pendingLoad_) Load();
-      return;
-    }
-    if (address_.empty()) return;
-    // Only the page asked for, or an answer from its host, is a page of
-    // ours (not the blank page the view starts with, not an error page).
-    const wxString url = e.GetURL();
-    if (url != address_ && (origin_.empty() || OriginOf(url) != origin_)) return;
-    // A load that failed or was given up ends in the page shown before it.
-    if (loadFailed_ || stopped_) return;
-    enginesLost_ = 0;
-    // Copied: the handler may replace the callback while it runs.
-    auto complete = OnDocumentComplete;
-    if (complete) complete();
+    if (!alive.expired()) WhenNoScript([this, url = e.GetURL()] { Loaded(url); });
   });
+}
+
+// The toolkit waits for a script's answer in an event loop and keeps one
+// answer slot per view: a load's end handled inside that wait would run its
+// handler's scripts nested, taking each other's answers, and before the
+// caller of the script has seen its own answer. It waits for the script.
+void WxBrowser::WhenNoScript(std::function<void()> f) {
+  if (scriptDepth_ == 0 && afterScript_.empty()) {
+    f();
+    return;
+  }
+  afterScript_.push_back(std::move(f));
+}
+
+void WxBrowser::RunAfterScript() {
+  if (scriptDepth_ > 0) return;  // the script that runs now flushes them
+  auto waiting = std::move(afterScript_);
+  afterScript_.clear();
+  std::weak_ptr<bool> alive = alive_;  // a handler may close the window
+  for (auto& f : waiting)
+    if (!alive.expired()) f();
+}
+
+void WxBrowser::LoadError(const wxString& url, int why) {
+  if (address_.empty() || isHtml_) return;
+  // A load given up (Stop, or replaced by a newer one) is no failure.
+  if (stopped_ || why == wxWEBVIEW_NAV_ERR_USER_CANCELLED) return;
+  if (url != address_ && (origin_.empty() || OriginOf(url) != origin_)) return;
+  loadFailed_ = true;
+  auto failed = OnLoadFailed;
+  if (failed) failed();
+}
+
+void WxBrowser::Loaded(const wxString& url) {
+  if (blankStart_) {
+    // The view's own blank page is in: a load started before it would
+    // have been dropped, so the page asked for goes now.
+    blankStart_ = false;
+    if (pendingLoad_) Load();
+    return;
+  }
+  if (address_.empty()) return;
+  // Only the page asked for, or an answer from its host, is a page of
+  // ours (not the blank page the view starts with, not an error page).
+  if (url != address_ && (origin_.empty() || OriginOf(url) != origin_)) return;
+  // A load that failed or was given up ends in the page shown before it.
+  if (loadFailed_ || stopped_) return;
+  enginesLost_ = 0;
+  // Copied: the handler may replace the callback while it runs.
+  auto complete = OnDocumentComplete;
+  if (complete) complete();
 }
 
 void WxBrowser::EngineGone() {
@@ -293,12 +320,18 @@ bool WxBrowser::RunScript(const wxString& js, wxString* result) {
   // the toolkit's warning box about it would only puzzle the user.
   wxLogNull quiet;
   ++g_scriptDepth;
+  ++scriptDepth_;
   bool ok = false;
   try {
     ok = view_->RunScript(js, result);
   } catch (...) {
   }
   --g_scriptDepth;
+  // What waited for the script runs once its caller has the answer.
+  if (--scriptDepth_ == 0 && !afterScript_.empty())
+    CallAfter([this, alive = std::weak_ptr<bool>(alive_)] {
+      if (!alive.expired()) RunAfterScript();
+    });
   return ok;
 }
 

@@ -64,6 +64,10 @@ class WxBrowser : public wxPanel, public Browser {
   void Load();
   void EngineGone();
   void OnNavigating(wxWebViewEvent& e);
+  void WhenNoScript(std::function<void()> f);
+  void RunAfterScript();
+  void LoadError(const wxString& url, int why);
+  void Loaded(const wxString& url);
   void Expect(const wxString& url);
   void InstallFilter(const std::string& prefix);
 
@@ -78,6 +82,8 @@ class WxBrowser : public wxPanel, public Browser {
   bool blankStart_ = true;   // the view's own blank page has not loaded yet
   bool loadFailed_ = false;
   int enginesLost_ = 0;      // engine processes lost since the last page came in
+  int scriptDepth_ = 0;      // this view's scripts waiting for their answers
+  std::vector<std::function<void()>> afterScript_;  // load ends that came meanwhile
   bool engineGone_ = false;  // the engine process went and no load has started since
   bool stopped_ = false;     // the load was given up: what it reports is no failure
   std::string filterFor_;    // what pages may load from: a host, or the folder
