@@ -6,6 +6,7 @@
 #include <chrono>
 #include <mutex>
 
+#include "base/appenv.h"
 #include "base/files.h"
 
 namespace zel {
@@ -82,7 +83,8 @@ std::optional<std::string> Fetch(const std::string& url, const DownloadLimits& l
     curl_easy_setopt(curl.h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl.h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(lim.maxBytes));
     curl_easy_setopt(curl.h, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(curl.h, CURLOPT_USERAGENT, "Zelmora/5.9");
+    static const std::string agent = std::string("Zelmora/") + kVersion;
+    curl_easy_setopt(curl.h, CURLOPT_USERAGENT, agent.c_str());
     curl_easy_setopt(curl.h, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(curl.h, CURLOPT_WRITEDATA, &sink);
     CURLcode rc = curl_easy_perform(curl.h);

@@ -29,6 +29,9 @@ class DownloadTest : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(1500));
       r.set_content("late", "text/plain");
     });
+    s.Get("/agent", [](const httplib::Request& q, httplib::Response& r) {
+      r.set_content(q.get_header_value("User-Agent"), "text/plain");
+    });
     s.Get("/moved", [](const httplib::Request&, httplib::Response& r) { r.set_redirect("/page"); });
     s.Get("/loop", [](const httplib::Request&, httplib::Response& r) { r.set_redirect("/loop"); });
     s.Get("/truncated", [](const httplib::Request&, httplib::Response& r) {
@@ -57,6 +60,8 @@ class DownloadTest : public ::testing::Test {
 TEST_F(DownloadTest, CompleteBodyIsWritten) {
   ASSERT_TRUE(DownloadFile(Url("/page"), dir / "out", limits));
   EXPECT_EQ(dir.Read("out"), "line1\r\nline2\r\n");
+  ASSERT_TRUE(DownloadFile(Url("/agent"), dir / "agent", limits));
+  EXPECT_EQ(dir.Read("agent"), std::string("Zelmora/") + kVersion) << "the version the program says it is";
 }
 
 TEST_F(DownloadTest, RedirectsAreFollowedOnTheSameHostAndPortOnly) {
