@@ -15,6 +15,7 @@
 #include "base/appenv.h"
 #include "base/companion_launch.h"
 #include "base/files.h"
+#include "base/gbk.h"
 
 namespace zel {
 
@@ -135,7 +136,7 @@ void Tfrm_main::FormCreate(const std::string& appPath) {
   TabIP->Startup();                             // 8
   TabMail->Startup();                           // 9
   TabAbout->Startup();                          // 10
-  banner_->Navigate(AppPath() + Startup().adPage);  // 11
+  banner_->Navigate(AppPath() + PathPiece(Startup().adPage));  // 11
   TabIDCard->Startup();                         // 12
   TabTelLucky->Startup();                       // 13
   TabLRGX->Startup();                           // 14

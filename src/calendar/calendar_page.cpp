@@ -152,7 +152,7 @@ void CalendarPage::FormDestroy() {
 }
 
 void CalendarPage::InitCalendarPage() {
-  v_.webBrowserWNL->Navigate(AppPath() + Startup().facePage);
+  v_.webBrowserWNL->Navigate(AppPath() + PathPiece(Startup().facePage));
   lists_ = std::make_unique<CalendarLists>(LoadCalendarLists(AppPath()));
   templateText_ = JoinLines(lists_->monthTemplate);
   if (Trim(templateText_).empty()) templateText_ = FallbackTemplate();

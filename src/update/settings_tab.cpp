@@ -21,11 +21,16 @@ Shell* SettingsTab::Sh() const { return shell_ ? shell_() : nullptr; }
 void SettingsTab::Startup() {
   ShowTemplateAuthor(TemplateName());
   v_.lstTemplate->Clear();
-  for (const auto& name : ListSubDirs(TemplateRoot())) v_.lstTemplate->Add(name);
+  // A folder whose name GBK cannot hold could not be named in Sys.ini.
+  for (const auto& name : ListSubDirs(TemplateRoot())) {
+    bool ok = true;
+    std::string gbk = FromUtf8(name, &ok);
+    if (ok) v_.lstTemplate->Add(gbk);
+  }
 }
 
 void SettingsTab::ShowTemplateAuthor(const std::string& name) {
-  IniFile ini(TemplateRoot() + name + "/author.ini");
+  IniFile ini(TemplateRoot() + PathPiece(name) + "/author.ini");
   v_.edtTemplateAuthor->SetText(ini.ReadString("main", "author", ""));
   v_.edtTemplateDate->SetText(ini.ReadString("main", "date", ""));
   v_.edtTemplateEmail->SetText(ini.ReadString("main", "email", ""));
@@ -47,7 +52,7 @@ void SettingsTab::lstTemplateClick() {
   try {
     std::string name = v_.lstTemplate->Item(i);
     ShowTemplateAuthor(name);
-    v_.webBrowser2->Navigate(TemplateRoot() + name + "/ForeCastOnline.htm");
+    v_.webBrowser2->Navigate(TemplateRoot() + PathPiece(name) + "/ForeCastOnline.htm");
   } catch (...) {
   }
 }

@@ -4,6 +4,7 @@
 
 #include "base/appenv.h"
 #include "base/files.h"
+#include "base/gbk.h"
 #include "base/ini.h"
 #include "update/safe_path.h"
 #include "update/version.h"
@@ -92,7 +93,7 @@ UpdateReport TWeb::Execute() {
   const char* pageKeys[2] = {"AD", "face"};
   for (int k = 0; k < 2; ++k) {
     pages[k] = ini.ReadString("main", pageKeys[k], "");
-    if (!pages[k].empty() && !PathInside(s_.appPath, pages[k])) {
+    if (!pages[k].empty() && !PathInside(s_.appPath, PathPiece(pages[k]))) {
       log(std::string("refused: ") + pageKeys[k] + " \"" + pages[k] + "\" leaves the application folder");
       r.result = UpdateResult::Refused;
       return r;
@@ -103,8 +104,8 @@ UpdateReport TWeb::Execute() {
     Entry e;
     e.file = ini.ReadString("download", "File" + Num(i), "");
     e.to = ini.ReadString("download", "To" + Num(i), "");
-    auto staged = PathInside(staging, e.file);
-    auto dest = PathInside(s_.appPath, e.to);
+    auto staged = PathInside(staging, PathPiece(e.file));
+    auto dest = PathInside(s_.appPath, PathPiece(e.to));
     if (!staged || !dest) {
       log("refused: file " + Num(i) + " (\"" + e.file + "\" to \"" + e.to + "\") leaves the application folder");
       r.result = UpdateResult::Refused;

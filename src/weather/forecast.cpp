@@ -4,6 +4,7 @@
 
 #include "base/appenv.h"
 #include "base/files.h"
+#include "base/gbk.h"
 #include "weather/memo.h"
 
 namespace zel {
@@ -21,7 +22,7 @@ int SourceFromName(const std::string& name) {
 }
 
 std::string TForeCast::TemplateFolder(const std::string& name) {
-  return IncludeBackslash(AppPath() + "Template/" + name);
+  return IncludeBackslash(AppPath() + "Template/" + PathPiece(name));
 }
 
 TForeCast::TForeCast() : Catalogue(AppPath() + "Favorite.ini") {

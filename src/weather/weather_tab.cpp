@@ -57,7 +57,7 @@ void WeatherTab::LoadSettings() {
   }
   forecast_->SetSource(source);
   v_.btnWend->Enable(!nCC_);
-  if (v_.webBrowser1) v_.webBrowser1->Navigate(AppPath() + Startup().facePage);
+  if (v_.webBrowser1) v_.webBrowser1->Navigate(AppPath() + PathPiece(Startup().facePage));
 
   v_.cboProvince->Clear();
   for (const auto& p : forecast_->Provinces) v_.cboProvince->Add(p);

@@ -21,6 +21,12 @@ namespace fs = std::filesystem;
 
 namespace zel::test {
 
+namespace {
+// Test paths are UTF-8, as the program's are; narrow ones would go through
+// the ANSI code page on Windows.
+fs::path U8(const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); }
+}  // namespace
+
 TempDir::TempDir() {
   thread_local std::mt19937_64 random{std::random_device{}()};
   // create_directory is false for a folder that is there already.
@@ -37,13 +43,13 @@ TempDir::~TempDir() {
 }
 
 void TempDir::Write(const std::string& name, const std::string& data) const {
-  fs::path p = path_ + name;
+  fs::path p = U8(path_ + name);
   fs::create_directories(p.parent_path());
   std::ofstream(p, std::ios::binary) << data;
 }
 
 std::string TempDir::Read(const std::string& name) const { return ReadAll(path_ + name); }
-bool TempDir::Exists(const std::string& name) const { return fs::exists(path_ + name); }
+bool TempDir::Exists(const std::string& name) const { return fs::exists(U8(path_ + name)); }
 
 AppFolder::AppFolder() {
   fs::create_directories(path() + "Download");
@@ -86,7 +92,7 @@ LoopbackServer::~LoopbackServer() {
 }
 
 std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(U8(path), std::ios::binary);
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();

@@ -44,6 +44,8 @@ struct SettingsRig {
                   [this] { return static_cast<Shell*>(&shell); }, [this] { return manager; }};
 };
 
+std::string S(const char8_t* s) { return reinterpret_cast<const char*>(s); }
+
 const char* kTemplateFiles[] = {"ForeCastOnline.htm", "WendOnline.htm", "ForeCastCC.htm", "ForeCastCN.htm",
                                 "WendCN.htm"};
 
@@ -146,6 +148,29 @@ TEST(TemplateChoice, ClickPreviewsAndButtonSwitchesTheManager) {
   rig.tab.btnTemplateClick();
   EXPECT_FALSE(app.Exists("Sys.ini"));
   EXPECT_TRUE(rig.shell.boxes.empty());
+}
+
+// Folder names are UTF-8 on disk and GBK in the list and Sys.ini; a name
+// GBK cannot hold is left out, as it could not be saved.
+TEST(TemplateChoice, ASetNamedInChineseIsListedPreviewedAndUsed) {
+  AppFolder app;
+  MakeSet(app, "default", "Alice");
+  MakeSet(app, S(u8"蓝色"), G(u8"蓝天"));
+  MakeSet(app, "\xF0\x9F\x8C\x88");  // a rainbow: no GBK for it
+  TForeCast manager;
+  SettingsRig rig;
+  rig.manager = &manager;
+  rig.tab.Startup();
+  EXPECT_EQ(rig.lstTemplate.items, (std::vector<std::string>{"default", G(u8"蓝色")}));
+  rig.lstTemplate.selected = 1;
+  rig.tab.lstTemplateClick();
+  EXPECT_EQ(rig.author.text, G(u8"蓝天"));
+  ASSERT_EQ(rig.preview.navigated.size(), 1u);
+  EXPECT_EQ(rig.preview.navigated[0], app.path() + S(u8"Template/蓝色/ForeCastOnline.htm"));
+  rig.tab.btnTemplateClick();
+  EXPECT_EQ(manager.TemplateName, G(u8"蓝色"));
+  EXPECT_EQ(manager.TplForecastCC, S(u8"蓝色:ForeCastCC.htm\r\n"));
+  EXPECT_EQ(IniFile(app / "Sys.ini").ReadString("main", "Template", ""), G(u8"蓝色"));
 }
 
 TEST(TemplateChoice, UnreadableSetOrRunningQueryIsExplainedAndNotUsed) {

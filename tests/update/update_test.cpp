@@ -81,13 +81,8 @@ TEST(UpdateThread, NewerDataFilesAreStagedCopiedAndRecorded) {
   UpdateServer srv;
   fs::create_directories(app / "images");
   app.Write("Sys.ini", "[main]\r\nTemplate=blue\r\nDataVersion=1\r\n");
-#ifdef _WIN32
-  // Open on Windows: a GBK name from the description reaches the file
-  // system unconverted, where paths are UTF-8, and comes out mangled.
-  std::string chinese = "newpage.htm";
-#else
+  // Named in GBK in the description, in UTF-8 on disk.
   std::string chinese = G(u8"新页面.htm");
-#endif
   srv.Put("/data/Weather.ini", "[Province]\r\nA=\r\n");
   srv.Put("/data/" + chinese, "<html>new</html>");
   srv.Description(Describe("2", "AD=AD2.htm\r\nface=" + chinese + "\r\n",
@@ -96,7 +91,7 @@ TEST(UpdateThread, NewerDataFilesAreStagedCopiedAndRecorded) {
   UpdateReport r = TWeb(SettingsFor(app, srv, "1")).Execute();
   ASSERT_EQ(r.result, UpdateResult::Updated);
   EXPECT_EQ(app.Read("Weather.ini"), "[Province]\r\nA=\r\n");
-  EXPECT_EQ(app.Read("images/" + chinese), "<html>new</html>");
+  EXPECT_EQ(app.Read("images/" + ToUtf8(chinese)), "<html>new</html>");
   EXPECT_EQ(EntriesIn(app / "Download"), 0) << "staged files are deleted after copying";
   EXPECT_EQ(SysKey(app, "DataVersion"), "2");
   EXPECT_EQ(SysKey(app, "AD"), "AD2.htm");
