@@ -45,6 +45,9 @@ AppFolders PrepareAppFolders(const std::string& exeFolder);
 
 const std::string& AppPath();
 void SetAppPath(const std::string& folder);  // appends '/' when missing
+// The folder as written into a page, which is GBK like every text: the path
+// itself is UTF-8.
+std::string AppPathInPage();
 
 struct StartupValues {
   std::string adPage = "AD.htm";

@@ -181,7 +181,7 @@ void CalendarPage::RenderMonth(int year, int month) {
   const TextList& solar = lists_ ? lists_->solarFestivals : kNone;
   const std::string& tmpl = templateText_.empty() ? FallbackTemplate() : templateText_;
   const MonthCellTexts cells = MonthCells(year, month, Today(), lunar, solar);
-  v_.webBrowserWNL->ShowHtml(RenderMonthPage(tmpl, AppPath(), cells));
+  v_.webBrowserWNL->ShowHtml(RenderMonthPage(tmpl, AppPathInPage(), cells));
   shownYear_ = year;
   shownMonth_ = month;
 }

@@ -50,7 +50,7 @@ void TMailTel::BuildPage() {
   WorkLines.push_back("<head>");
   WorkLines.push_back(title);
   WorkLines.push_back("</head>");
-  WorkLines.push_back("<body oncontextmenu=\"return false\" background=\"" + HtmlEscape(AppPath()) +
+  WorkLines.push_back("<body oncontextmenu=\"return false\" background=\"" + HtmlEscape(AppPathInPage()) +
                       "images/main_bg.gif\" style=\"overflow-x:hidden\" topmargin=\"1\" leftmargin=\"1\">");
   WorkLines.push_back(
       "<table width=\"354\" border=\"1\" cellspacing=\"0\" cellpadding=\"0\" font color=\"#184888\" "

@@ -93,7 +93,7 @@ std::string TWeatherCC::MakeIcons(const std::string& codes) {
   if (codes == None()) return codes;
   std::string out;
   for (const auto& code : SplitString(codes, "-"))
-    out += "<img src=\"" + AppPath() + "images/" + code + ".gif\" height=\"19\">";
+    out += "<img src=\"" + AppPathInPage() + "images/" + code + ".gif\" height=\"19\">";
   return out;
 }
 

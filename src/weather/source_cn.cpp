@@ -52,7 +52,7 @@ bool IconName(const std::string& name) {
 
 constexpr size_t kMaxIconBytes = 64u << 10;
 
-std::string LocalIcons(const std::string& cell) { return ReplaceText(cell, kIconPath, AppPath() + "images/", true); }
+std::string LocalIcons(const std::string& cell) { return ReplaceText(cell, kIconPath, AppPathInPage() + "images/", true); }
 
 // Bytes a+6 .. b-1-cut of s, where a and b are the first positions of open
 // and close.
@@ -162,7 +162,7 @@ void parse::CNTrend(TWeatherCN& src, const PageLines& lines, TextList& fields) {
       for (long long n = p; n <= p + 10; ++n)
         if (page.Has(n, kTrendForce)) {
           std::string name = Between(page.Line(n), "image/", kTrendPicEnd);
-          fields.push_back(std::string(kPicStart) + AppPath() + "images/" + name +
+          fields.push_back(std::string(kPicStart) + AppPathInPage() + "images/" + name +
                            std::string(SameText(name, "zhong.gif") ? kPicEndZhong : kPicEnd));
           p = n;
           break;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/wx_views.h"
+#include "base/appenv.h"
 #include "e2e/e2e_util.h"
 #include "support/testutil.h"
 
@@ -138,30 +139,36 @@ TEST(HostilePages, WrittenAndLocalPagesStayLocalAndInPlace) {
 
 // Written pages show pictures from the application folder only: a page
 // cannot reach into the rest of the disk.
+// Relative and absolute pictures of the folder show, also from a folder
+// named in Chinese with a space, as a user's may be.
 TEST(HostilePages, WrittenPagesShowOnlyTheFoldersPictures) {
-  test::AppFolder app;
   test::TempDir outside;
   const std::string gif = test::ReadAll(std::string(ZEL_SOURCE_DIR) + "/data/images/00.gif");
-  app.Write("images/in.gif", gif);
   outside.Write("out.gif", gif);
-  auto* frame = new wxFrame(nullptr, wxID_ANY, "pictures");
-  WxBrowser browser(frame, wxPoint(0, 0), wxSize(386, 246));
-  int completed = 0;
-  browser.OnDocumentComplete = [&] { ++completed; };
-  frame->Show();
-  browser.ShowHtml("<html><body><img id=\"i\" src=\"images/in.gif\"><img id=\"o\" src=\"file://" + (outside / "out.gif") +
-                   "\">x</body></html>");
-  ASSERT_TRUE(e2e::PumpUntil([&] { return completed > 0; }));
-  wxString widths;
-  auto measure = [&] {
-    browser.RunScript("document.getElementById('i').naturalWidth+','+document.getElementById('o').naturalWidth", &widths);
-    return !widths.StartsWith("0,");
-  };
-  ASSERT_TRUE(e2e::PumpUntil(measure)) << "the folder's own picture shows";
-  e2e::Pump(300);
-  measure();
-  EXPECT_TRUE(widths.EndsWith(",0")) << widths << ": a picture from outside the folder showed";
-  frame->Destroy();
+  for (const char8_t* sub : {u8"", u8"天气 测试/"}) {
+    test::AppFolder app;
+    const std::string folder = reinterpret_cast<const char*>(sub);
+    SetAppPath(app.path() + folder);
+    app.Write(folder + "images/in.gif", gif);
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "pictures");
+    WxBrowser browser(frame, wxPoint(0, 0), wxSize(386, 246));
+    int completed = 0;
+    browser.OnDocumentComplete = [&] { ++completed; };
+    frame->Show();
+    browser.ShowHtml("<html><body><img id=\"i\" src=\"images/in.gif\"><img id=\"a\" src=\"" + AppPathInPage() +
+                     "images/in.gif\"><img id=\"o\" src=\"file://" + (outside / "out.gif") + "\">x</body></html>");
+    ASSERT_TRUE(e2e::PumpUntil([&] { return completed > 0; }));
+    wxString widths;
+    auto measure = [&] {
+      browser.RunScript("['i','a','o'].map(n => document.getElementById(n).naturalWidth > 0 ? 1 : 0).join()", &widths);
+      return widths.StartsWith("1,1,");
+    };
+    ASSERT_TRUE(e2e::PumpUntil(measure)) << widths << ": the folder's own pictures show in \"" << folder << "\"";
+    e2e::Pump(300);
+    measure();
+    EXPECT_EQ(widths, "1,1,0") << "a picture from outside the folder showed";
+    frame->Destroy();
+  }
 }
 
 // Reload, a folder or a missing file never show a listing of the folder.

@@ -28,9 +28,10 @@ void RestrictLoads(wxWebView* view, const std::string& prefix, std::weak_ptr<boo
 // Shows a written page (GBK bytes) as if loaded from url; its pictures and
 // styles resolve against url.
 void ShowPage(wxWebView* view, const std::string& page, const wxString& url);
-// file: URL of a local path (GBK); anything with a scheme stays as it is.
+// file: URL of a local path (UTF-8); an address with a scheme (GBK) stays
+// as it is.
 wxString ToUrl(const std::string& address);
-// The local path (GBK) a file: URL names; empty if it names none.
+// The local path (UTF-8) a file: URL names; empty if it names none.
 std::string PathOfFileUrl(const std::string& utf8Url);
 // scheme://host:port of an address; empty when it has none or carries
 // user information.

@@ -176,10 +176,11 @@ void ShowPage(wxWebView* view, const std::string& page, const wxString& url) {
 }
 
 wxString ToUrl(const std::string& address) {
-  std::string utf8 = ToUtf8(address);
-  if (utf8.find("://") != std::string::npos || utf8.rfind("about:", 0) == 0) return wxString::FromUTF8(utf8);
-  gchar* uri = g_filename_to_uri(utf8.c_str(), nullptr, nullptr);
-  if (!uri) return wxString::FromUTF8(utf8);
+  // An address is a text (GBK); a path is UTF-8.
+  if (address.find("://") != std::string::npos || address.rfind("about:", 0) == 0)
+    return wxString::FromUTF8(ToUtf8(address));
+  gchar* uri = g_filename_to_uri(address.c_str(), nullptr, nullptr);
+  if (!uri) return wxString::FromUTF8(address);
   wxString out = wxString::FromUTF8(uri);
   g_free(uri);
   return out;
@@ -187,7 +188,7 @@ wxString ToUrl(const std::string& address) {
 
 std::string PathOfFileUrl(const std::string& utf8Url) {
   gchar* p = g_filename_from_uri(utf8Url.c_str(), nullptr, nullptr);
-  std::string path = p ? FromUtf8(p) : std::string();
+  std::string path = p ? std::string(p) : std::string();
   g_free(p);
   return path;
 }

@@ -55,18 +55,19 @@ void ShowPage(wxWebView* view, const std::string& page, const wxString& url) {
 }
 
 wxString ToUrl(const std::string& address) {
-  std::string utf8 = ToUtf8(address);
-  if (utf8.find("://") != std::string::npos || utf8.rfind("about:", 0) == 0) return wxString::FromUTF8(utf8);
-  wxString url = wxFileSystem::FileNameToURL(wxFileName(wxString::FromUTF8(utf8)));
+  // An address is a text (GBK); a path is UTF-8.
+  if (address.find("://") != std::string::npos || address.rfind("about:", 0) == 0)
+    return wxString::FromUTF8(ToUtf8(address));
+  wxString url = wxFileSystem::FileNameToURL(wxFileName(wxString::FromUTF8(address)));
   // A folder keeps its closing slash: pages resolve their pictures in it.
-  if (!utf8.empty() && (utf8.back() == '/' || utf8.back() == '\\') && !url.EndsWith("/")) url += "/";
+  if (!address.empty() && (address.back() == '/' || address.back() == '\\') && !url.EndsWith("/")) url += "/";
   return url;
 }
 
 std::string PathOfFileUrl(const std::string& utf8Url) {
   wxFileName name = wxFileSystem::URLToFileName(wxString::FromUTF8(utf8Url));
   if (!name.IsOk()) return {};
-  return FromUtf8(std::string(name.GetFullPath().utf8_str()));
+  return std::string(name.GetFullPath().utf8_str());
 }
 
 wxString OriginOf(const wxString& url) {
