@@ -57,13 +57,14 @@ std::string WebPrefix(const wxString& url) {
   return u.substr(0, end == std::string::npos ? u.size() : end) + "/";
 }
 
-int g_scriptDepth = 0;
 int g_viewsMade = 0;
 std::set<WxBrowser*> g_browsers;  // user-interface thread only
 
 }  // namespace
 
-bool ScriptRunning() { return g_scriptDepth > 0; }
+bool ScriptRunning() {
+  return std::any_of(g_browsers.begin(), g_browsers.end(), [](const WxBrowser* b) { return b->ScriptWaiting(); });
+}
 
 void StopBrowserEvents(wxWindow* top) {
   for (WxBrowser* b : g_browsers)
@@ -319,14 +320,12 @@ bool WxBrowser::RunScript(const wxString& js, wxString* result) {
   // A script that fails (its engine process gone meanwhile) returns false;
   // the toolkit's warning box about it would only puzzle the user.
   wxLogNull quiet;
-  ++g_scriptDepth;
   ++scriptDepth_;
   bool ok = false;
   try {
     ok = view_->RunScript(js, result);
   } catch (...) {
   }
-  --g_scriptDepth;
   // What waited for the script runs once its caller has the answer.
   if (--scriptDepth_ == 0 && !afterScript_.empty())
     CallAfter([this, alive = std::weak_ptr<bool>(alive_)] {

@@ -49,6 +49,8 @@ class WxBrowser : public wxPanel, public Browser {
   // Makes the web view now if it is not made yet.
   void CreateView();
   bool HasView() const { return view_ != nullptr; }
+  // One of its scripts waits for its answer.
+  bool ScriptWaiting() const { return scriptDepth_ > 0; }
   // The web view, made on demand; null where the engine cannot start.
   wxWebView* View();
   // The address of the last page asked for (file: URL for local files).

@@ -117,9 +117,8 @@ AppFolders PrepareAppFolders(const std::string& exeFolder) {
 }
 
 const std::string& AppPath() { return g_appPath; }
-
-std::string AppPathInPage() { return FromUtf8(AppPath()); }
 void SetAppPath(const std::string& folder) { g_appPath = folder.empty() ? "./" : IncludeBackslash(folder); }
+std::string AppPathInPage() { return FromUtf8(AppPath()); }
 
 StartupValues& Startup() { return g_startup; }
 

@@ -8,13 +8,13 @@ namespace zel::test {
 std::string ChildProcess::WaitFor(const std::regex& pattern, int ms) {
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   std::smatch m;
-  while (std::chrono::steady_clock::now() < until) {
+  for (;;) {
     Drain(50);
+    // An ended child has written all it will: one last look.
+    bool ended = Wait(0) >= 0;
     if (std::regex_search(log_, m, pattern)) return m.size() > 1 ? m[1].str() : m[0].str();
-    // Ended: what it wrote last is in the log now, and nothing more comes.
-    if (Wait(0) >= 0) return std::regex_search(log_, m, pattern) ? (m.size() > 1 ? m[1].str() : m[0].str()) : "";
+    if (ended || std::chrono::steady_clock::now() >= until) return {};
   }
-  return {};
 }
 
 }  // namespace zel::test
